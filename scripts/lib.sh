@@ -1,0 +1,32 @@
+# Shared by the Quick start scripts: the Debian packages Quillmap needs, installed when missing.
+# shellcheck shell=bash
+
+QUILLMAP_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core
+  libgtest-dev libgmock-dev libbenchmark-dev)
+
+quillmap_install_packages() {
+  local missing=()
+  local pkg
+  for pkg in "${QUILLMAP_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "These Debian packages are missing. Install them as root, then run this again:" >&2
+    echo "  apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "Installing ${missing[*]} ..."
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+}
+
+# Configures (once) and builds the tree in build/.
+quillmap_build() {
+  local top="$1"
+  shift
+  cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$top/build" -j "$(nproc)"
+}
