@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "settings/atomic_file.h"
 #include "settings/file_system.h"
 
 namespace quillmap {
@@ -50,29 +51,16 @@ class ProfileDocument {
   std::unique_ptr<Impl> impl_;
 };
 
-// What a command saw of the file when it read it, to tell later whether another program has
-// changed it since.
-struct ProfileSnapshot {
-  bool exists = false;
-  std::string bytes;
-};
-
-enum class CommitResult {
-  kOk,
-  kFailed,          // the write was refused or failed; the file is as it was
-  kChangedOnDisk,   // the file no longer holds the snapshot's bytes; nothing written
-};
-
 // Reads the file: a missing file is an empty document with exists == false. Returns false
 // only when the file exists but cannot be read.
-bool LoadProfile(const std::string& path, ProfileDocument* doc, ProfileSnapshot* snapshot,
+bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,
                  FileSystem& fs = RealFileSystem());
 
 // Writes the document atomically. With `expected`, the file is first compared with it and left
 // alone when it differs.
-CommitResult CommitProfile(const std::string& path, const ProfileDocument& doc,
-                           const ProfileSnapshot* expected = nullptr,
-                           FileSystem& fs = RealFileSystem());
+WriteResult CommitProfile(const std::string& path, const ProfileDocument& doc,
+                          const FileSnapshot* expected = nullptr,
+                          FileSystem& fs = RealFileSystem());
 
 std::string ReadProfileString(std::string_view section, std::string_view key,
                               std::string_view default_value, const std::string& file_name);
