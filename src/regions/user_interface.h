@@ -22,6 +22,8 @@ class UserInterface {
                                     MessageIcon icon = MessageIcon::kNone) = 0;
   // The program-wide busy (hourglass) pointer.
   virtual void SetBusy(bool busy) = 0;
+  // Opens the help document (F1 in every window, the Help commands).
+  virtual void ShowHelp() = 0;
 };
 
 // Shows the busy pointer for its lifetime, so every path out of a flow restores the pointer.

@@ -37,6 +37,7 @@ class FakeUi : public UserInterface {
     return answer;
   }
   void SetBusy(bool busy) override { busy_depth += busy ? 1 : -1; }
+  void ShowHelp() override { ++help_calls; }
 
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;
@@ -47,6 +48,7 @@ class FakeUi : public UserInterface {
   std::vector<RecordedMessage> messages;
   std::deque<MessageAnswer> answers;
   int busy_depth = 0;
+  int help_calls = 0;
 };
 
 }  // namespace quillmap::testing
