@@ -9,7 +9,9 @@ namespace quillmap {
 
 class FileLock {
  public:
-  // Waits at most `timeout_ms` for another holder; Locked() tells whether it got the lock.
+  // Waits at most `timeout_ms` for another holder; Locked() tells whether it got the lock. The
+  // lock belongs to this object: a second FileLock on the same file waits even in the same
+  // process, so a holder must not take it again.
   explicit FileLock(const std::string& path, int timeout_ms = 5000);
   ~FileLock();
   FileLock(const FileLock&) = delete;

@@ -3,6 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
 namespace quillmap {
 
 namespace {
@@ -20,9 +24,7 @@ class PosixFileSystem final : public FileSystem {
   int Ftruncate(int fd, off_t length) override { return ::ftruncate(fd, length); }
   int Fchmod(int fd, mode_t mode) override { return ::fchmod(fd, mode); }
   int Close(int fd) override { return ::close(fd); }
-  int Stat(const std::string& path, struct stat* out) override {
-    return ::stat(path.c_str(), out);
-  }
+  int Stat(const std::string& path, struct stat* out) override { return ::stat(path.c_str(), out); }
   int Lstat(const std::string& path, struct stat* out) override {
     return ::lstat(path.c_str(), out);
   }
@@ -35,11 +37,100 @@ class PosixFileSystem final : public FileSystem {
   int Unlink(const std::string& path) override { return ::unlink(path.c_str()); }
 };
 
+std::string TmpUserFolder() { return "/tmp/quillmap-" + std::to_string(geteuid()); }
+
+// An absolute path from the environment, or empty.
+std::string AbsoluteEnv(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || value[0] != '/') return "";
+  return value;
+}
+
+bool EnsureFolderExists(const std::string& folder, FileSystem& fs) {
+  struct stat st;
+  if (fs.Stat(folder, &st) == 0) return S_ISDIR(st.st_mode);
+  if (errno != ENOENT) return false;
+  const std::string parent = FolderOf(folder);
+  if (parent != folder && !EnsureFolderExists(parent, fs)) return false;
+  return fs.Mkdir(folder, 0700) == 0 || errno == EEXIST;
+}
+
 }  // namespace
+
+int FileSystem::Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
+
+int FileSystem::Mkdir(const std::string& path, mode_t mode) { return ::mkdir(path.c_str(), mode); }
+
+int FileSystem::Realpath(const std::string& path, std::string* out) {
+  char buffer[PATH_MAX];
+  if (::realpath(path.c_str(), buffer) == nullptr) return -1;
+  *out = buffer;
+  return 0;
+}
 
 FileSystem& RealFileSystem() {
   static PosixFileSystem fs;
   return fs;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string CanonicalPath(const std::string& path, FileSystem& fs) {
+  std::string resolved;
+  if (fs.Realpath(path, &resolved) == 0) return resolved;
+  if (fs.Realpath(FolderOf(path), &resolved) != 0) return path;
+  if (resolved.back() != '/') resolved += '/';
+  return resolved + NameOf(path);
+}
+
+std::string PathHash(std::string_view canonical_path) {
+  uint64_t hash = 14695981039346656037ull;
+  for (const char c : canonical_path) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) text[i] = kDigits[hash & 0xF];
+  return text;
+}
+
+bool EnsurePrivateFolder(const std::string& folder, FileSystem& fs) {
+  if (folder.empty()) return false;
+  struct stat st;
+  if (fs.Lstat(folder, &st) != 0) {
+    if (errno != ENOENT) return false;
+    const std::string parent = FolderOf(folder);
+    if (parent != folder && !EnsureFolderExists(parent, fs)) return false;
+    if (fs.Mkdir(folder, 0700) != 0 && errno != EEXIST) return false;
+    if (fs.Lstat(folder, &st) != 0) return false;
+  }
+  // Another user's folder in /tmp, or one that others may write to, could hand us their files.
+  return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
+}
+
+std::string UserRuntimeFolder() {
+  const std::string runtime = AbsoluteEnv("XDG_RUNTIME_DIR");
+  return runtime.empty() ? TmpUserFolder() : runtime;
+}
+
+std::string UserStateFolder() {
+  // Not the runtime folder: a side copy must outlive the power cut that made it necessary.
+  const std::string state = AbsoluteEnv("XDG_STATE_HOME");
+  if (!state.empty()) return state + "/quillmap";
+  const std::string home = AbsoluteEnv("HOME");
+  if (!home.empty() && home != "/") return home + "/.local/state/quillmap";
+  return TmpUserFolder();
 }
 
 }  // namespace quillmap

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillmap {
 
@@ -25,9 +27,39 @@ class FileSystem {
   virtual ssize_t Readlink(const std::string& path, char* buffer, size_t size) = 0;
   virtual int Rename(const std::string& from, const std::string& to) = 0;
   virtual int Unlink(const std::string& path) = 0;
+  // Not pure, so that a wrapper written against the calls above keeps compiling; the defaults
+  // make the real calls.
+  virtual int Fchown(int fd, uid_t owner, gid_t group);
+  virtual int Mkdir(const std::string& path, mode_t mode);
+  // realpath(3): 0 and *out set, or -1 with errno.
+  virtual int Realpath(const std::string& path, std::string* out);
 };
 
 // The process-wide pass-through to the real calls (stateless).
 FileSystem& RealFileSystem();
+
+// The folder part of `path` ("." when it has none, "/" for a file in the root folder) and the
+// name after the last "/".
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
+
+// `path` made absolute with every symbolic link resolved, also in its last part; for a file
+// that does not exist, its folder's canonical path and its name. `path` unchanged when even the
+// folder cannot be resolved.
+std::string CanonicalPath(const std::string& path, FileSystem& fs = RealFileSystem());
+
+// 64-bit FNV-1a, as 16 hex digits: names the helper files that belong to one path.
+std::string PathHash(std::string_view canonical_path);
+
+// Creates `folder` and its missing parents with mode 0700. True when it ends up a real folder
+// (not a link) that the user owns and that nobody else may write to.
+bool EnsurePrivateFolder(const std::string& folder, FileSystem& fs = RealFileSystem());
+
+// Where the user's lock files live: $XDG_RUNTIME_DIR, else /tmp/quillmap-<uid>. Not created.
+std::string UserRuntimeFolder();
+
+// Where side copies that must survive a restart live: $XDG_STATE_HOME/quillmap, else
+// $HOME/.local/state/quillmap, else /tmp/quillmap-<uid>. Not created.
+std::string UserStateFolder();
 
 }  // namespace quillmap

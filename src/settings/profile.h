@@ -1,6 +1,15 @@
 // Profile (INI) files: a document read once, read and changed in memory, committed in one
 // atomic write; and the single-call ReadProfileString / WriteProfileString built on it.
 // Bytes are Windows-1252 as in the file; no conversion happens here.
+//
+// Reading follows the Windows profile functions: a line "[name]" opens a section; "key=value"
+// lines carry values; names match without regard to letter case (Windows-1252 letters
+// included); blanks around names, around "=" and at the end of a value are not part of them;
+// lines starting with ";", lines without "=", empty lines and lines before the first section
+// carry nothing. Every line is kept byte for byte, line endings included, until a change
+// touches it; new lines take the line ending of the file's first line (CRLF in a new file).
+// A value with leading blanks, or a name that starts with "[" or ";" or holds "=", cannot be
+// read back, as on Windows; a line break inside a value is written as given.
 #pragma once
 
 #include <cstdint>
@@ -38,13 +47,19 @@ class ProfileDocument {
                    std::string_view default_value) const;
   bool HasSection(std::string_view section) const;
 
-  // Replaces an existing key's line where it stands, or adds the key after the section's last
-  // key line, or adds the section at the end. A value ending in a line break is written as the
-  // value, the line ending and one empty line (no second one where an empty line already
-  // follows the key).
+  // In the first section of that name: replaces an existing key's value where it stands (the
+  // key's spelling and the blanks before the value kept; a line whose value does not change is
+  // not touched), or adds "key=value" after the section's last line that is neither empty nor a
+  // comment, before the empty lines that close it. A missing section is added at the end as
+  // "[section]" and the key line, after a line ending for a last line that had none. A value
+  // ending in a line break is written as the value, the line ending and one empty line (no
+  // second one where an empty line already follows the key).
   void Write(std::string_view section, std::string_view key, std::string_view value);
-  // Removes the first section of that name with all its lines; no-op when missing.
+  // Removes the first section of that name with all its lines, up to the next section header
+  // (its comments and empty lines included); no-op when missing.
   void DeleteSection(std::string_view section);
+  // Removes the key's line from the first section of that name; no-op when missing.
+  void DeleteKey(std::string_view section, std::string_view key);
 
  private:
   struct Impl;
@@ -52,7 +67,7 @@ class ProfileDocument {
 };
 
 // Reads the file: a missing file is an empty document with exists == false. Returns false
-// only when the file exists but cannot be read.
+// only when the file exists but cannot be read. `snapshot` may be null.
 bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,
                  FileSystem& fs = RealFileSystem());
 
@@ -62,9 +77,15 @@ WriteResult CommitProfile(const std::string& path, const ProfileDocument& doc,
                           const FileSnapshot* expected = nullptr,
                           FileSystem& fs = RealFileSystem());
 
+// The default when the file, the section or the key is missing or the file cannot be read.
 std::string ReadProfileString(std::string_view section, std::string_view key,
-                              std::string_view default_value, const std::string& file_name);
-// A null key (and value) deletes the whole section.
+                              std::string_view default_value, const std::string& file_name,
+                              FileSystem& fs = RealFileSystem());
+// One read, one change, one atomic write. A null key deletes the whole section; a key with a
+// null value deletes that key. False when the file cannot be read or written; the file is then
+// as it was. A change made on disk between the read and the write is read again and the change
+// made on top of it. Does not lock: callers that may race with Quillmap's other writers hold a
+// FileLock.
 bool WriteProfileString(std::string_view section, const std::optional<std::string>& key,
                         const std::optional<std::string>& value, const std::string& file_name,
                         FileSystem& fs = RealFileSystem());

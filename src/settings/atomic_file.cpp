@@ -1,0 +1,311 @@
+#include "settings/atomic_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <random>
+
+namespace quillmap {
+
+namespace {
+
+constexpr int kMaxLinks = 40;
+constexpr int kMaxTempAttempts = 100;
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+bool WriteAll(FileSystem& fs, int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = fs.Write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {  // would loop forever
+      errno = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Linux releases the descriptor even when close() reports EINTR; any other error may be a
+// write that never reached the disk.
+bool CloseChecked(FileSystem& fs, int fd) { return fs.Close(fd) == 0 || errno == EINTR; }
+
+bool SyncFolder(FileSystem& fs, const std::string& folder) {
+  const int fd = fs.Open(folder, O_RDONLY | O_DIRECTORY, 0);
+  if (fd < 0) return false;
+  // Some file systems cannot sync a folder at all; that is no failure of ours.
+  const bool synced = fs.Fsync(fd) == 0 || errno == EINVAL;
+  return CloseChecked(fs, fd) && synced;
+}
+
+// Follows symbolic links in the last part of `path` to the file that a write must replace.
+bool ResolveTarget(FileSystem& fs, const std::string& path, std::string* target) {
+  std::string current = path;
+  for (int i = 0; i < kMaxLinks; ++i) {
+    struct stat st;
+    if (fs.Lstat(current, &st) != 0) {
+      if (errno != ENOENT) return false;
+      *target = current;  // a new file, or the missing target of a link
+      return true;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      *target = current;
+      return true;
+    }
+    char buffer[PATH_MAX];
+    const ssize_t n = fs.Readlink(current, buffer, sizeof(buffer));
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof(buffer)) return false;
+    const std::string link(buffer, static_cast<size_t>(n));
+    current = link[0] == '/' ? link : Join(FolderOf(current), link);
+  }
+  errno = ELOOP;
+  return false;
+}
+
+std::string SideCopyFor(FileSystem& fs, const std::string& target) {
+  return Join(UserStateFolder(),
+              PathHash(CanonicalPath(target, fs)) + "-" + NameOf(target).substr(0, 100) + ".side");
+}
+
+// Removes a temporary file on every path that does not hand it over.
+class TempFile {
+ public:
+  explicit TempFile(FileSystem& fs) : fs_(fs) {}
+  ~TempFile() { Discard(); }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  // O_EXCL under a fresh random name, so an old leftover or a planted link is never opened.
+  bool Create(const std::string& folder, const std::string& name, mode_t mode) {
+    static constexpr char kChars[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    const std::string prefix = Join(folder, "." + name.substr(0, 200) + ".quillmap-");
+    for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
+      uint64_t bits = (static_cast<uint64_t>(random()) << 32) | random();
+      std::string candidate = prefix;
+      for (int i = 0; i < 8; ++i, bits /= 62) candidate += kChars[bits % 62];
+      const int fd = fs_.Open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+      if (fd >= 0) {
+        fd_ = fd;
+        path_ = candidate;
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
+  bool WriteAndClose(std::string_view bytes) {
+    const bool ok = WriteAll(fs_, fd_, bytes) && fs_.Fsync(fd_) == 0;
+    const int fd = fd_;
+    fd_ = -1;
+    return CloseChecked(fs_, fd) && ok;
+  }
+
+  // After a successful rename there is nothing left to remove.
+  void Release() { path_.clear(); }
+
+  void Discard() {
+    if (fd_ >= 0) fs_.Close(fd_);
+    if (!path_.empty()) fs_.Unlink(path_);
+    fd_ = -1;
+    path_.clear();
+  }
+
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  FileSystem& fs_;
+  int fd_ = -1;
+  std::string path_;
+};
+
+enum class Match { kSame, kDiffers, kUnreadable };
+
+Match CompareWithDisk(FileSystem& fs, const std::string& target, const FileSnapshot& expected,
+                      FileSnapshot* now) {
+  if (!ReadFileSnapshot(target, now, fs)) return Match::kUnreadable;
+  return now->exists == expected.exists && now->bytes == expected.bytes ? Match::kSame
+                                                                        : Match::kDiffers;
+}
+
+enum class Rewrite { kDone, kUntouched, kDamaged };
+
+Rewrite RewriteFile(FileSystem& fs, const std::string& target, std::string_view bytes) {
+  const int fd = fs.Open(target, O_WRONLY | O_NOFOLLOW, 0);
+  if (fd < 0) return Rewrite::kUntouched;
+  const bool written = WriteAll(fs, fd, bytes) &&
+                       fs.Ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fs.Fsync(fd) == 0;
+  const bool closed = CloseChecked(fs, fd);
+  return written && closed ? Rewrite::kDone : Rewrite::kDamaged;
+}
+
+// The side copy counts only once it stands complete under its final name.
+bool WriteSideCopy(FileSystem& fs, const std::string& side, std::string_view bytes) {
+  const std::string folder = FolderOf(side);
+  if (!EnsurePrivateFolder(folder, fs)) return false;
+  TempFile temp(fs);
+  if (!temp.Create(folder, NameOf(side), 0600) || !temp.WriteAndClose(bytes)) return false;
+  if (fs.Rename(temp.path(), side) != 0) return false;
+  temp.Release();
+  if (!SyncFolder(fs, folder)) {
+    fs.Unlink(side);
+    return false;
+  }
+  return true;
+}
+
+WriteResult RewriteInPlace(FileSystem& fs, const std::string& target, std::string_view bytes,
+                           const FileSnapshot* expected) {
+  FileSnapshot old;
+  if (!ReadFileSnapshot(target, &old, fs) || !old.exists) return WriteResult::kFailed;
+  if (expected != nullptr && (!expected->exists || expected->bytes != old.bytes)) {
+    return WriteResult::kChangedOnDisk;
+  }
+  if (old.bytes == bytes) return WriteResult::kOk;
+
+  const std::string side = SideCopyFor(fs, target);
+  if (!WriteSideCopy(fs, side, bytes)) return WriteResult::kFailed;
+  switch (RewriteFile(fs, target, bytes)) {
+    case Rewrite::kDone:
+      // Should this fail, a later recovery writes the same bytes again: harmless.
+      fs.Unlink(side);
+      return WriteResult::kOk;
+    case Rewrite::kUntouched:
+      fs.Unlink(side);
+      return WriteResult::kFailed;
+    case Rewrite::kDamaged:
+      // The old content fits where it was, so putting it back rarely fails; when it does, the
+      // side copy stays so that the file is never left half-written.
+      if (RewriteFile(fs, target, old.bytes) == Rewrite::kDone) fs.Unlink(side);
+      return WriteResult::kFailed;
+  }
+  return WriteResult::kFailed;
+}
+
+bool FolderRefusesNewFiles(int error) {
+  return error == EACCES || error == EPERM || error == EROFS;
+}
+
+}  // namespace
+
+bool ReadFileSnapshot(const std::string& path, FileSnapshot* out, FileSystem& fs) {
+  out->exists = false;
+  out->bytes.clear();
+  struct stat st;
+  if (fs.Stat(path, &st) != 0) return errno == ENOENT;
+  if (!S_ISREG(st.st_mode)) return false;
+  // O_NONBLOCK: should the path turn into a FIFO after the check, open must not hang.
+  const int fd = fs.Open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK, 0);
+  if (fd < 0) return errno == ENOENT;
+  std::string bytes(static_cast<size_t>(st.st_size) + 1, '\0');
+  size_t size = 0;
+  for (;;) {
+    if (size == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t n = fs.Read(fd, &bytes[size], bytes.size() - size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fs.Close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    size += static_cast<size_t>(n);
+  }
+  fs.Close(fd);
+  bytes.resize(size);
+  out->exists = true;
+  out->bytes = std::move(bytes);
+  return true;
+}
+
+WriteResult AtomicWriteFile(const std::string& path, std::string_view bytes,
+                            const FileSnapshot* expected, FileSystem& fs) {
+  std::string target;
+  if (!ResolveTarget(fs, path, &target)) return WriteResult::kFailed;
+  struct stat st;
+  bool exists = true;
+  if (fs.Lstat(target, &st) != 0) {
+    if (errno != ENOENT) return WriteResult::kFailed;
+    exists = false;
+  } else if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0) {
+    return WriteResult::kFailed;
+  }
+
+  FileSnapshot now;
+  if (expected != nullptr && expected->exists && exists && expected->bytes == bytes) {
+    switch (CompareWithDisk(fs, target, *expected, &now)) {
+      case Match::kSame:
+        return WriteResult::kOk;
+      case Match::kDiffers:
+        return WriteResult::kChangedOnDisk;
+      case Match::kUnreadable:
+        return WriteResult::kFailed;
+    }
+  }
+
+  const std::string folder = FolderOf(target);
+  TempFile temp(fs);
+  // A new file gets 0666 less the umask, as any new file would.
+  if (!temp.Create(folder, NameOf(target), exists ? 0600 : 0666)) {
+    if (exists && FolderRefusesNewFiles(errno)) return RewriteInPlace(fs, target, bytes, expected);
+    return WriteResult::kFailed;
+  }
+  if (exists) {
+    // Owner first: changing it clears set-id bits that the mode then restores.
+    if ((st.st_uid != geteuid() || st.st_gid != getegid()) &&
+        fs.Fchown(temp.fd(), st.st_uid, st.st_gid) != 0) {
+      temp.Discard();
+      return RewriteInPlace(fs, target, bytes, expected);
+    }
+    if (fs.Fchmod(temp.fd(), st.st_mode & 07777) != 0) return WriteResult::kFailed;
+  }
+  if (!temp.WriteAndClose(bytes)) return WriteResult::kFailed;
+  if (expected != nullptr) {
+    switch (CompareWithDisk(fs, target, *expected, &now)) {
+      case Match::kSame:
+        break;
+      case Match::kDiffers:
+        return WriteResult::kChangedOnDisk;
+      case Match::kUnreadable:
+        return WriteResult::kFailed;
+    }
+  }
+  if (fs.Rename(temp.path(), target) != 0) return WriteResult::kFailed;
+  temp.Release();
+  // The new content is in place whatever happens now; a failed folder sync cannot undo that.
+  SyncFolder(fs, folder);
+  return WriteResult::kOk;
+}
+
+void RecoverInterruptedWrite(const std::string& path, FileSystem& fs) {
+  std::string target;
+  if (!ResolveTarget(fs, path, &target)) return;
+  const std::string side = SideCopyFor(fs, target);
+  struct stat st;
+  if (fs.Lstat(FolderOf(side), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) {
+    return;
+  }
+  FileSnapshot copy;
+  if (!ReadFileSnapshot(side, &copy, fs) || !copy.exists) return;
+  if (RewriteFile(fs, target, copy.bytes) == Rewrite::kDone) fs.Unlink(side);
+}
+
+std::string SideCopyPath(const std::string& path, FileSystem& fs) {
+  std::string target;
+  if (!ResolveTarget(fs, path, &target)) target = path;
+  return SideCopyFor(fs, target);
+}
+
+}  // namespace quillmap
