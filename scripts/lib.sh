@@ -1,8 +1,8 @@
 # Shared by the Quick start scripts: the Debian packages Quillmap needs, installed when missing.
 # shellcheck shell=bash
 
-QUILLMAP_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core
-  libgtest-dev libgmock-dev libbenchmark-dev)
+QUILLMAP_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev
+  fonts-dejavu-core libgtest-dev libgmock-dev libbenchmark-dev)
 
 quillmap_install_packages() {
   local missing=()

@@ -134,11 +134,44 @@ class TempFile {
 
 enum class Match { kSame, kDiffers, kUnreadable };
 
-Match CompareWithDisk(FileSystem& fs, const std::string& target, const FileSnapshot& expected,
-                      FileSnapshot* now) {
-  if (!ReadFileSnapshot(target, now, fs)) return Match::kUnreadable;
-  return now->exists == expected.exists && now->bytes == expected.bytes ? Match::kSame
-                                                                        : Match::kDiffers;
+// Streams the file against what the command saw, so that a large file costs no second copy.
+Match CompareWithDisk(FileSystem& fs, const std::string& target, const FileSnapshot& expected) {
+  struct stat st;
+  if (fs.Stat(target, &st) != 0) {
+    if (errno != ENOENT) return Match::kUnreadable;
+    return expected.exists ? Match::kDiffers : Match::kSame;
+  }
+  if (!expected.exists || !S_ISREG(st.st_mode) ||
+      static_cast<uint64_t>(st.st_size) != expected.bytes.size()) {
+    return Match::kDiffers;
+  }
+  const int fd = fs.Open(target, O_RDONLY | O_NOCTTY | O_NONBLOCK, 0);
+  if (fd < 0) return Match::kUnreadable;
+  static constexpr size_t kChunk = 64 * 1024;
+  std::string chunk(kChunk, '\0');
+  size_t compared = 0;
+  Match match = Match::kSame;
+  for (;;) {
+    const ssize_t n = fs.Read(fd, chunk.data(), kChunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      match = Match::kUnreadable;
+      break;
+    }
+    if (n == 0) {
+      if (compared != expected.bytes.size()) match = Match::kDiffers;
+      break;
+    }
+    const size_t size = static_cast<size_t>(n);
+    if (compared + size > expected.bytes.size() ||
+        expected.bytes.compare(compared, size, chunk.data(), size) != 0) {
+      match = Match::kDiffers;
+      break;
+    }
+    compared += size;
+  }
+  fs.Close(fd);
+  return match;
 }
 
 enum class Rewrite { kDone, kUntouched, kDamaged };
@@ -243,9 +276,8 @@ WriteResult AtomicWriteFile(const std::string& path, std::string_view bytes,
     return WriteResult::kFailed;
   }
 
-  FileSnapshot now;
   if (expected != nullptr && expected->exists && exists && expected->bytes == bytes) {
-    switch (CompareWithDisk(fs, target, *expected, &now)) {
+    switch (CompareWithDisk(fs, target, *expected)) {
       case Match::kSame:
         return WriteResult::kOk;
       case Match::kDiffers:
@@ -273,7 +305,7 @@ WriteResult AtomicWriteFile(const std::string& path, std::string_view bytes,
   }
   if (!temp.WriteAndClose(bytes)) return WriteResult::kFailed;
   if (expected != nullptr) {
-    switch (CompareWithDisk(fs, target, *expected, &now)) {
+    switch (CompareWithDisk(fs, target, *expected)) {
       case Match::kSame:
         break;
       case Match::kDiffers:

@@ -1,27 +1,20 @@
 #include "settings/profile.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <iterator>
+#include <deque>
+#include <initializer_list>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace quillmap {
 
 namespace {
 
 enum class LineKind : uint8_t { kBlank, kComment, kHeader, kKey, kOther };
-enum class Eol : uint8_t { kNone, kLf, kCrLf };
-
-std::string_view EolText(Eol eol) {
-  switch (eol) {
-    case Eol::kLf:
-      return "\n";
-    case Eol::kCrLf:
-      return "\r\n";
-    case Eol::kNone:
-      break;
-  }
-  return "";
-}
+enum class Eol : uint8_t { kNone = 0, kLf = 1, kCrLf = 2 };  // the value is its length
 
 // The blanks that the Windows profile functions strip; a lone CR counts as one.
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
@@ -53,11 +46,25 @@ constexpr UpperTable kUpper;
 
 unsigned char Upper(char c) { return kUpper.map[static_cast<unsigned char>(c)]; }
 
-std::string UpperName(std::string_view name) {
-  name = TrimBlanks(name);
-  std::string upper(name.size(), '\0');
-  for (size_t i = 0; i < name.size(); ++i) upper[i] = static_cast<char>(Upper(name[i]));
-  return upper;
+// Eight bytes at a time. Before mixing, each byte loses the bits in which a Windows-1252
+// letter and its capital can differ (0x20 below 0x80; 0x10, 0x20 and 0x40 above, for the
+// pairs like e acute, s caron and y diaeresis), so names equal without regard to case hash
+// alike.
+uint32_t NameHash(std::string_view trimmed_name) {
+  constexpr uint64_t kHighBits = 0x8080808080808080ull;
+  constexpr uint64_t kCaseBits = 0x2020202020202020ull;
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  uint64_t hash = trimmed_name.size() * kMultiplier;
+  for (size_t i = 0; i < trimmed_name.size(); i += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, trimmed_name.data() + i, std::min<size_t>(8, trimmed_name.size() - i));
+    const uint64_t high = word & kHighBits;
+    word &= ~(kCaseBits | (high >> 1) | (high >> 3));
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 29;
+  }
+  hash ^= hash >> 32;
+  return static_cast<uint32_t>(hash * kMultiplier >> 32);
 }
 
 // `b` already trimmed.
@@ -69,59 +76,156 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-// One line of the file. Its text is a slice of the parsed bytes or, once a change made it, of
-// the document's own store; name and value are found once, when the line is made.
-struct Line {
-  size_t offset = 0;
-  size_t size = 0;  // without the line ending
-  uint32_t name_begin = 0;
-  uint32_t name_size = 0;
-  uint32_t value_begin = 0;
-  uint32_t value_size = 0;
+// What a line means, found from its text alone.
+struct LineParts {
   LineKind kind = LineKind::kBlank;
-  Eol eol = Eol::kNone;
-  bool owned = false;
+  std::string_view name;   // of a section or a key
+  std::string_view value;  // of a key
+  size_t value_begin = 0;  // where a rewrite puts the new value
 };
 
-void Classify(std::string_view text, Line* line) {
+LineParts Split(std::string_view text) {
+  LineParts parts;
   size_t i = 0;
   while (i < text.size() && IsBlank(text[i])) ++i;
-  if (i == text.size()) {
-    line->kind = LineKind::kBlank;
-    return;
-  }
-  if (text[i] == ';' || text.size() > UINT32_MAX) {
-    line->kind = LineKind::kComment;
-    return;
+  if (i == text.size()) return parts;
+  if (text[i] == ';') {
+    parts.kind = LineKind::kComment;
+    return parts;
   }
   if (text[i] == '[') {
     const size_t close = text.rfind(']');
     if (close != std::string_view::npos && close > i) {
-      const std::string_view inner = text.substr(i + 1, close - i - 1);
-      const std::string_view name = TrimBlanks(inner);
-      line->kind = LineKind::kHeader;
-      line->name_begin = static_cast<uint32_t>(name.data() - text.data());
-      line->name_size = static_cast<uint32_t>(name.size());
-      return;
+      parts.kind = LineKind::kHeader;
+      parts.name = TrimBlanks(text.substr(i + 1, close - i - 1));
+      return parts;
     }
   }
   const void* found = std::memchr(text.data() + i, '=', text.size() - i);
   if (found == nullptr) {
-    line->kind = LineKind::kOther;
-    return;
+    parts.kind = LineKind::kOther;
+    return parts;
   }
   const size_t equals = static_cast<const char*>(found) - text.data();
   size_t name_end = equals;
   while (name_end > i && IsBlank(text[name_end - 1])) --name_end;
-  const std::string_view value = TrimBlanks(text.substr(equals + 1));
-  line->kind = LineKind::kKey;
-  line->name_begin = static_cast<uint32_t>(i);
-  line->name_size = static_cast<uint32_t>(name_end - i);
+  parts.kind = LineKind::kKey;
+  parts.name = text.substr(i, name_end - i);
+  parts.value = TrimBlanks(text.substr(equals + 1));
   // An empty value keeps blanks after "=" out of the part a rewrite preserves.
-  line->value_begin =
-      static_cast<uint32_t>(value.empty() ? equals + 1 : value.data() - text.data());
-  line->value_size = static_cast<uint32_t>(value.size());
+  parts.value_begin = parts.value.empty() ? equals + 1 : parts.value.data() - text.data();
+  return parts;
 }
+
+bool IsHeader(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  return i < text.size() && text[i] == '[' && Split(text).kind == LineKind::kHeader;
+}
+
+// The value when `text`, a line that is not a section header, is a line of the key `key`
+// (trimmed, without "="). Cheaper than Split for the many lines that are not: the name is
+// compared where it must stand.
+std::optional<std::string_view> ValueIfKey(std::string_view text, std::string_view key) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  if ((i < text.size() && text[i] == ';') || text.size() - i < key.size() ||
+      !SameName(text.substr(i, key.size()), key)) {
+    return std::nullopt;
+  }
+  i += key.size();
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  if (i == text.size() || text[i] != '=') return std::nullopt;
+  return TrimBlanks(text.substr(i + 1));
+}
+
+// One line of `bytes` from `pos`: its text without the line ending, and where the next begins.
+struct RawLine {
+  std::string_view text;
+  Eol eol = Eol::kNone;
+  size_t next = 0;
+};
+
+RawLine NextLine(std::string_view bytes, size_t pos) {
+  RawLine line;
+  const void* found = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
+  if (found == nullptr) {
+    line.text = bytes.substr(pos);
+    line.next = bytes.size();
+    return line;
+  }
+  const size_t end = static_cast<const char*>(found) - bytes.data();
+  line.next = end + 1;
+  line.eol = Eol::kLf;
+  size_t text_end = end;
+  if (end > pos && bytes[end - 1] == '\r') {
+    line.eol = Eol::kCrLf;
+    --text_end;
+  }
+  line.text = bytes.substr(pos, text_end - pos);
+  return line;
+}
+
+// One line of a section that a change touched, in 16 bytes. Its text is a slice of the parsed
+// bytes or, once a change made it, of the document's own store (offsets up to 1 TB). The
+// name's place is kept for the lookups; the value is found again when it is asked for.
+struct Line {
+  uint32_t offset_low = 0;
+  uint32_t size = 0;  // without the line ending
+  uint16_t name_size = 0;
+  uint8_t name_begin = 0;
+  uint8_t offset_high = 0;
+  LineKind kind = LineKind::kBlank;
+  Eol eol = Eol::kNone;
+  bool owned = false;
+  bool far_name = false;  // too far in or too long for the two fields above
+
+  uint64_t Offset() const { return (uint64_t{offset_high} << 32) | offset_low; }
+  void SetOffset(uint64_t offset) {
+    offset_low = static_cast<uint32_t>(offset);
+    offset_high = static_cast<uint8_t>(offset >> 32);
+  }
+};
+static_assert(sizeof(Line) == 16);
+
+void Classify(std::string_view text, Line* line) {
+  const LineParts parts = Split(text);
+  line->kind = parts.kind;
+  const size_t begin = parts.name.empty() ? 0 : parts.name.data() - text.data();
+  line->far_name = begin > UINT8_MAX || parts.name.size() > UINT16_MAX;
+  if (!line->far_name) {
+    line->name_begin = static_cast<uint8_t>(begin);
+    line->name_size = static_cast<uint16_t>(parts.name.size());
+  }
+}
+
+// The lines of base[begin, begin + size).
+void AppendLines(std::string_view base, size_t begin, size_t size, std::vector<Line>* out) {
+  const std::string_view part = base.substr(begin, size);
+  for (size_t pos = 0; pos < part.size();) {
+    const RawLine raw = NextLine(part, pos);
+    size_t offset = begin + pos;
+    size_t text_size = raw.text.size();
+    // A line of 4 GB or more is kept as pieces that carry nothing.
+    for (; text_size > UINT32_MAX; offset += UINT32_MAX, text_size -= UINT32_MAX) {
+      Line piece;
+      piece.SetOffset(offset);
+      piece.size = UINT32_MAX;
+      piece.kind = LineKind::kComment;
+      out->push_back(piece);
+    }
+    Line line;
+    line.SetOffset(offset);
+    line.size = static_cast<uint32_t>(text_size);
+    line.eol = raw.eol;
+    Classify(base.substr(offset, text_size), &line);
+    if (text_size != raw.text.size()) line.kind = LineKind::kComment;
+    out->push_back(line);
+    pos = raw.next;
+  }
+}
+
+Eol EndingOrCrLf(Eol eol) { return eol == Eol::kNone ? Eol::kCrLf : eol; }
 
 // A value's closing line break (CRLF, LF or CR) asks for an empty line after the key.
 std::pair<std::string_view, bool> SplitClosingBreak(std::string_view value) {
@@ -134,95 +238,198 @@ std::pair<std::string_view, bool> SplitClosingBreak(std::string_view value) {
   return {value, false};
 }
 
-struct Section {
-  std::vector<Line> lines;  // lines[0] is the header
-};
-using SectionList = std::list<Section>;
+constexpr uint32_t kNoSection = UINT32_MAX;
+constexpr uint32_t kUntouched = UINT32_MAX;
+// Room for a region section: header, seven keys, the empty line.
+constexpr size_t kNewSectionLines = 10;
 
-// The sections of one name in file order; all but the first are invisible to reads.
-struct SameNamed {
-  SectionList::iterator first;
-  std::vector<SectionList::iterator> more;
+// A section that no change has touched is only its place in the parsed bytes: a region file
+// has half a million lines, and a command changes a handful of its sections.
+struct Section {
+  uint64_t raw_begin = 0;  // header line first, up to the next header
+  uint64_t raw_size = 0;
+  uint32_t lines = kUntouched;      // its line table in `Impl::touched` once a change touched it
+  uint32_t next_same = kNoSection;  // the next section of this name, hidden while this lives
+  bool deleted = false;
 };
 
 }  // namespace
 
+// Sections stay where they are in one vector, in file order: new ones are only ever appended,
+// deleted ones are marked, so a section's number is stable. The index is open addressing on a
+// case-blind hash; same-named sections hang off the first one.
 struct ProfileDocument::Impl {
+  struct Slot {
+    uint32_t hash = 0;
+    uint32_t first = kNoSection;  // kNoSection: empty slot
+  };
+  static_assert(sizeof(Slot) == 8);
+
   std::string base;   // the parsed bytes
   std::string store;  // the text of lines that changes made
   std::vector<Line> preamble;
-  SectionList sections;
-  std::unordered_map<std::string, SameNamed> index;
-
-  Impl() = default;
-  Impl(const Impl& other)
-      : base(other.base), store(other.store), preamble(other.preamble), sections(other.sections) {
-    for (auto it = sections.begin(); it != sections.end(); ++it) AddToIndex(it);
-  }
-  Impl& operator=(const Impl&) = delete;
+  std::vector<Section> sections;
+  std::deque<std::vector<Line>> touched;  // a deque, so a reference survives an append
+  size_t first_live = 0;                  // every section before it is deleted
+  std::vector<Slot> slots = std::vector<Slot>(16);
+  size_t used_slots = 0;
 
   std::string_view Text(const Line& line) const {
-    return std::string_view((line.owned ? store : base).data() + line.offset, line.size);
+    return std::string_view((line.owned ? store : base).data() + line.Offset(), line.size);
   }
   std::string_view Name(const Line& line) const {
-    return Text(line).substr(line.name_begin, line.name_size);
+    return line.far_name ? Split(Text(line)).name
+                         : Text(line).substr(line.name_begin, line.name_size);
   }
-  std::string_view Value(const Line& line) const {
-    return Text(line).substr(line.value_begin, line.value_size);
+  std::string_view Raw(const Section& section) const {
+    return std::string_view(base).substr(section.raw_begin, section.raw_size);
+  }
+  std::string_view HeaderName(const Section& section) const {
+    if (section.lines != kUntouched) return Name(touched[section.lines].front());
+    return Split(NextLine(Raw(section), 0).text).name;
   }
 
-  void AddToIndex(SectionList::iterator it) { AddToIndex(it, Name(it->lines[0])); }
-  void AddToIndex(SectionList::iterator it, std::string_view name) {
-    auto [entry, added] = index.try_emplace(UpperName(name));
-    if (added) {
-      entry->second.first = it;
-    } else {
-      entry->second.more.push_back(it);
+  // The slot that holds the name, or the empty slot where it would go.
+  size_t Probe(uint32_t hash, std::string_view trimmed_name) const {
+    const size_t mask = slots.size() - 1;
+    size_t i = hash & mask;
+    while (slots[i].first != kNoSection) {
+      if (slots[i].hash == hash && SameName(HeaderName(sections[slots[i].first]), trimmed_name)) {
+        return i;
+      }
+      i = (i + 1) & mask;
+    }
+    return i;
+  }
+
+  void Grow() {
+    std::vector<Slot> old(slots.size() * 2);
+    old.swap(slots);
+    const size_t mask = slots.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.first == kNoSection) continue;
+      size_t i = slot.hash & mask;
+      while (slots[i].first != kNoSection) i = (i + 1) & mask;
+      slots[i] = slot;
     }
   }
 
-  SectionList::iterator FindSection(std::string_view name) {
-    const auto entry = index.find(UpperName(name));
-    return entry == index.end() ? sections.end() : entry->second.first;
-  }
-  SectionList::const_iterator FindSection(std::string_view name) const {
-    const auto entry = index.find(UpperName(name));
-    return entry == index.end() ? sections.cend()
-                                : SectionList::const_iterator(entry->second.first);
+  void AddToIndex(uint32_t section, std::string_view name) {
+    if ((used_slots + 1) * 2 > slots.size()) Grow();
+    const uint32_t hash = NameHash(name);
+    const size_t i = Probe(hash, name);
+    if (slots[i].first == kNoSection) {
+      slots[i] = Slot{hash, section};
+      ++used_slots;
+      return;
+    }
+    uint32_t last = slots[i].first;
+    while (sections[last].next_same != kNoSection) last = sections[last].next_same;
+    sections[last].next_same = section;
   }
 
-  // Index in the section's lines, or 0 (the header) when missing.
-  size_t FindKey(const Section& section, std::string_view key) const {
+  // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
+  void EraseSlot(size_t hole) {
+    const size_t mask = slots.size() - 1;
+    for (size_t j = (hole + 1) & mask; slots[j].first != kNoSection; j = (j + 1) & mask) {
+      const size_t home = slots[j].hash & mask;
+      if (((j - home) & mask) >= ((j - hole) & mask)) {
+        slots[hole] = slots[j];
+        hole = j;
+      }
+    }
+    slots[hole] = Slot{};
+    --used_slots;
+  }
+
+  uint32_t FindSection(std::string_view name) const {
+    name = TrimBlanks(name);
+    return slots[Probe(NameHash(name), name)].first;
+  }
+
+  // A view that lasts until the next change.
+  std::optional<std::string_view> FindValue(const Section& section, std::string_view key) const {
     key = TrimBlanks(key);
-    for (size_t i = 1; i < section.lines.size(); ++i) {
-      const Line& line = section.lines[i];
-      if (line.kind == LineKind::kKey && SameName(Name(line), key)) return i;
+    if (section.lines != kUntouched) {
+      const std::vector<Line>& lines = touched[section.lines];
+      const size_t i = FindKey(lines, key);
+      if (i == 0) return std::nullopt;
+      return Split(Text(lines[i])).value;
+    }
+    // No key name holds "=": such a key is never found.
+    if (key.find('=') != std::string_view::npos) return std::nullopt;
+    const std::string_view raw = Raw(section);
+    for (size_t pos = NextLine(raw, 0).next; pos < raw.size();) {
+      const RawLine line = NextLine(raw, pos);
+      if (const std::optional<std::string_view> value = ValueIfKey(line.text, key)) return value;
+      pos = line.next;
+    }
+    return std::nullopt;
+  }
+
+  // Index in the lines, or 0 (the header) when missing; `key` trimmed.
+  size_t FindKey(const std::vector<Line>& lines, std::string_view key) const {
+    for (size_t i = 1; i < lines.size(); ++i) {
+      if (lines[i].kind == LineKind::kKey && SameName(Name(lines[i]), key)) return i;
     }
     return 0;
   }
 
-  Line MakeLine(std::string_view text, Eol eol) {
+  // The section's line table, made from its bytes the first time a change touches it.
+  std::vector<Line>& Lines(uint32_t number) {
+    Section& section = sections[number];
+    if (section.lines == kUntouched) {
+      std::vector<Line>& lines = touched.emplace_back();
+      AppendLines(base, section.raw_begin, section.raw_size, &lines);
+      section.lines = static_cast<uint32_t>(touched.size() - 1);
+    }
+    return touched[section.lines];
+  }
+
+  // A line of its own from the concatenated parts.
+  Line MakeLine(std::initializer_list<std::string_view> parts, Eol eol) {
+    const size_t offset = store.size();
+    for (const std::string_view part : parts) store.append(part);
     Line line;
-    line.offset = store.size();
-    line.size = text.size();
+    line.SetOffset(offset);
+    line.size = static_cast<uint32_t>(store.size() - offset);
     line.eol = eol;
     line.owned = true;
-    store.append(text);
-    Classify(text, &line);
+    Classify(std::string_view(store).substr(offset), &line);
     return line;
   }
 
   // The line ending of the file's first line, as a fresh read of the file would find it.
   Eol Style() const {
-    const Line* first = !preamble.empty()   ? &preamble.front()
-                        : !sections.empty() ? &sections.front().lines.front()
-                                            : nullptr;
-    return first != nullptr && first->eol != Eol::kNone ? first->eol : Eol::kCrLf;
+    if (!preamble.empty()) return EndingOrCrLf(preamble.front().eol);
+    if (first_live == sections.size()) return Eol::kCrLf;
+    const Section& first = sections[first_live];
+    if (first.lines != kUntouched) return EndingOrCrLf(touched[first.lines].front().eol);
+    return EndingOrCrLf(NextLine(Raw(first), 0).eol);
   }
 
-  Line* LastLine() {
-    if (!sections.empty()) return &sections.back().lines.back();
-    return preamble.empty() ? nullptr : &preamble.back();
+  // Before anything is added after it, the file's last line gets a line ending. Deleted
+  // sections at the end are dropped, so the last section is a live one.
+  void EndLastLine(Eol style) {
+    if (sections.empty()) {
+      if (!preamble.empty() && preamble.back().eol == Eol::kNone) preamble.back().eol = style;
+      return;
+    }
+    const Section& last = sections.back();
+    if (last.lines == kUntouched && Raw(last).back() == '\n') return;
+    std::vector<Line>& lines = Lines(static_cast<uint32_t>(sections.size() - 1));
+    if (lines.back().eol == Eol::kNone) lines.back().eol = style;
+  }
+
+  uint32_t AppendSection(Line header) {
+    const uint32_t number = static_cast<uint32_t>(sections.size());
+    std::vector<Line>& lines = touched.emplace_back();
+    lines.reserve(kNewSectionLines);
+    lines.push_back(header);
+    sections.emplace_back();
+    sections.back().lines = static_cast<uint32_t>(touched.size() - 1);
+    AddToIndex(number, Name(header));
+    return number;
   }
 };
 
@@ -241,77 +448,78 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
   ProfileDocument doc;
   Impl& d = *doc.impl_;
   d.base.assign(bytes.data(), bytes.size());
-  d.index.reserve(bytes.size() / 64);
-  const char* data = d.base.data();
-  const size_t size = d.base.size();
-  // Lines gather here first, so each section's vector is allocated once at its exact size.
-  std::vector<Line> pending;
-  pending.reserve(64);
-  auto close_pending = [&] {
-    if (d.sections.empty()) {
-      d.preamble.assign(pending.begin(), pending.end());
-    } else {
-      d.sections.back().lines.assign(pending.begin(), pending.end());
-    }
-    pending.clear();
-  };
-  size_t pos = 0;
-  while (pos < size) {
-    const void* found = std::memchr(data + pos, '\n', size - pos);
-    const size_t end = found != nullptr ? static_cast<const char*>(found) - data : size;
-    Line line;
-    line.offset = pos;
-    line.size = end - pos;
-    if (found != nullptr) {
-      line.eol = Eol::kLf;
-      if (end > pos && data[end - 1] == '\r') {
-        line.eol = Eol::kCrLf;
-        --line.size;
-      }
-    }
-    Classify(std::string_view(data + pos, line.size), &line);
-    if (line.kind == LineKind::kHeader) {
-      close_pending();
-      d.sections.emplace_back();
-      d.AddToIndex(std::prev(d.sections.end()),
-                   std::string_view(data + pos + line.name_begin, line.name_size));
-    }
-    pending.push_back(line);
-    pos = found != nullptr ? end + 1 : size;
+  const std::string_view all(d.base);
+  // Lines that start with a bracket bound the number of sections, so the section vector and
+  // the index grow once.
+  size_t brackets = 0;
+  for (size_t pos = all.find('['); pos != std::string_view::npos; pos = all.find('[', pos + 1)) {
+    if (pos == 0 || all[pos - 1] == '\n') ++brackets;
   }
-  close_pending();
+  d.sections.reserve(brackets);
+  while (d.slots.size() < 2 * brackets) d.Grow();
+  auto close = [&](size_t end) {
+    if (d.sections.empty()) {
+      AppendLines(all, 0, end, &d.preamble);
+    } else {
+      d.sections.back().raw_size = end - d.sections.back().raw_begin;
+    }
+  };
+  for (size_t pos = 0; pos < all.size();) {
+    const RawLine line = NextLine(all, pos);
+    if (IsHeader(line.text)) {
+      close(pos);
+      d.sections.emplace_back().raw_begin = pos;
+      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), Split(line.text).name);
+    }
+    pos = line.next;
+  }
+  close(all.size());
   return doc;
 }
 
 std::string ProfileDocument::Serialize() const {
   const Impl& d = *impl_;
-  size_t total = 0;
-  auto measure = [&](const std::vector<Line>& lines) {
-    for (const Line& line : lines) total += line.size + EolText(line.eol).size();
+  auto measure = [](const std::vector<Line>& lines) {
+    size_t total = 0;
+    for (const Line& line : lines) total += line.size + static_cast<size_t>(line.eol);
+    return total;
   };
-  auto append = [&](const std::vector<Line>& lines, std::string* out) {
+  size_t total = measure(d.preamble);
+  for (const Section& section : d.sections) {
+    if (section.deleted) continue;
+    total += section.lines == kUntouched ? section.raw_size : measure(d.touched[section.lines]);
+  }
+  std::string out(total, '\0');
+  char* cursor = out.data();
+  auto copy = [&](const std::vector<Line>& lines) {
     for (const Line& line : lines) {
-      out->append(d.Text(line));
-      out->append(EolText(line.eol));
+      std::memcpy(cursor, d.Text(line).data(), line.size);
+      cursor += line.size;
+      if (line.eol == Eol::kCrLf) *cursor++ = '\r';
+      if (line.eol != Eol::kNone) *cursor++ = '\n';
     }
   };
-  measure(d.preamble);
-  for (const Section& section : d.sections) measure(section.lines);
-  std::string out;
-  out.reserve(total);
-  append(d.preamble, &out);
-  for (const Section& section : d.sections) append(section.lines, &out);
+  copy(d.preamble);
+  for (const Section& section : d.sections) {
+    if (section.deleted) continue;
+    if (section.lines == kUntouched) {
+      std::memcpy(cursor, d.base.data() + section.raw_begin, section.raw_size);
+      cursor += section.raw_size;
+    } else {
+      copy(d.touched[section.lines]);
+    }
+  }
   return out;
 }
 
 std::optional<std::string> ProfileDocument::Find(std::string_view section,
                                                  std::string_view key) const {
   const Impl& d = *impl_;
-  const auto it = d.FindSection(section);
-  if (it == d.sections.end()) return std::nullopt;
-  const size_t i = d.FindKey(*it, key);
-  if (i == 0) return std::nullopt;
-  return std::string(d.Value(it->lines[i]));
+  const uint32_t number = d.FindSection(section);
+  if (number == kNoSection) return std::nullopt;
+  const std::optional<std::string_view> value = d.FindValue(d.sections[number], key);
+  if (!value) return std::nullopt;
+  return std::string(*value);
 }
 
 std::string ProfileDocument::Read(std::string_view section, std::string_view key,
@@ -321,7 +529,7 @@ std::string ProfileDocument::Read(std::string_view section, std::string_view key
 }
 
 bool ProfileDocument::HasSection(std::string_view section) const {
-  return impl_->FindSection(section) != impl_->sections.end();
+  return impl_->FindSection(section) != kNoSection;
 }
 
 void ProfileDocument::Write(std::string_view section, std::string_view key,
@@ -329,24 +537,19 @@ void ProfileDocument::Write(std::string_view section, std::string_view key,
   Impl& d = *impl_;
   const auto [body, closing_break] = SplitClosingBreak(value);
   const Eol style = d.Style();
-  auto it = d.FindSection(section);
-  if (it == d.sections.end()) {
-    if (Line* last = d.LastLine(); last != nullptr && last->eol == Eol::kNone) last->eol = style;
-    d.sections.emplace_back();
-    it = std::prev(d.sections.end());
-    std::string header;
-    header.reserve(section.size() + 2);
-    header.append("[").append(section).append("]");
-    it->lines.push_back(d.MakeLine(header, style));
-    d.AddToIndex(it);
+  uint32_t number = d.FindSection(section);
+  if (number == kNoSection) {
+    d.EndLastLine(style);
+    number = d.AppendSection(d.MakeLine({"[", section, "]"}, style));
   }
-  std::vector<Line>& lines = it->lines;
-  size_t i = d.FindKey(*it, key);
+  std::vector<Line>& lines = d.Lines(number);
+  size_t i = d.FindKey(lines, TrimBlanks(key));
   if (i != 0) {
-    if (d.Value(lines[i]) != body) {
-      std::string text(d.Text(lines[i]).substr(0, lines[i].value_begin));
-      text.append(body);
-      lines[i] = d.MakeLine(text, lines[i].eol == Eol::kNone ? style : lines[i].eol);
+    const LineParts old_parts = Split(d.Text(lines[i]));
+    if (old_parts.value != body) {
+      // Copied: the old text may live in the store that the new line is appended to.
+      const std::string prefix(d.Text(lines[i]).substr(0, old_parts.value_begin));
+      lines[i] = d.MakeLine({prefix, body}, lines[i].eol == Eol::kNone ? style : lines[i].eol);
     }
   } else {
     i = lines.size();
@@ -355,39 +558,41 @@ void ProfileDocument::Write(std::string_view section, std::string_view key,
       --i;
     }
     if (lines[i - 1].eol == Eol::kNone) lines[i - 1].eol = style;
-    std::string text;
-    text.reserve(key.size() + 1 + body.size());
-    text.append(key).append("=").append(body);
-    lines.insert(lines.begin() + static_cast<ptrdiff_t>(i), d.MakeLine(text, style));
+    lines.insert(lines.begin() + static_cast<ptrdiff_t>(i), d.MakeLine({key, "=", body}, style));
   }
   if (closing_break) {
     if (lines[i].eol == Eol::kNone) lines[i].eol = style;
     if (i + 1 == lines.size() || lines[i + 1].kind != LineKind::kBlank) {
-      lines.insert(lines.begin() + static_cast<ptrdiff_t>(i + 1), d.MakeLine("", style));
+      lines.insert(lines.begin() + static_cast<ptrdiff_t>(i + 1), d.MakeLine({}, style));
     }
   }
 }
 
 void ProfileDocument::DeleteSection(std::string_view section) {
   Impl& d = *impl_;
-  const auto entry = d.index.find(UpperName(section));
-  if (entry == d.index.end()) return;
-  SameNamed& same = entry->second;
-  d.sections.erase(same.first);
-  if (same.more.empty()) {
-    d.index.erase(entry);
+  section = TrimBlanks(section);
+  const size_t slot = d.Probe(NameHash(section), section);
+  const uint32_t number = d.slots[slot].first;
+  if (number == kNoSection) return;
+  Section& doomed = d.sections[number];
+  if (doomed.next_same != kNoSection) {
+    d.slots[slot].first = doomed.next_same;
   } else {
-    same.first = same.more.front();
-    same.more.erase(same.more.begin());
+    d.EraseSlot(slot);
   }
+  if (doomed.lines != kUntouched) d.touched[doomed.lines] = std::vector<Line>();
+  doomed.deleted = true;
+  while (!d.sections.empty() && d.sections.back().deleted) d.sections.pop_back();
+  while (d.first_live < d.sections.size() && d.sections[d.first_live].deleted) ++d.first_live;
+  d.first_live = std::min(d.first_live, d.sections.size());
 }
 
 void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) {
   Impl& d = *impl_;
-  const auto it = d.FindSection(section);
-  if (it == d.sections.end()) return;
-  const size_t i = d.FindKey(*it, key);
-  if (i != 0) it->lines.erase(it->lines.begin() + static_cast<ptrdiff_t>(i));
+  const uint32_t number = d.FindSection(section);
+  if (number == kNoSection || !d.FindValue(d.sections[number], key)) return;
+  std::vector<Line>& lines = d.Lines(number);
+  lines.erase(lines.begin() + static_cast<ptrdiff_t>(d.FindKey(lines, TrimBlanks(key))));
 }
 
 bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,

@@ -12,14 +12,10 @@
 // read back, as on Windows; a line break inside a value is written as given.
 #pragma once
 
-#include <cstdint>
-#include <list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
 
 #include "settings/atomic_file.h"
 #include "settings/file_system.h"

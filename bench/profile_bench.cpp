@@ -1,0 +1,144 @@
+// The largest region file there can be (32,766 regions of 12 keys, about 5.6 MB): reading it
+// into a document, changing one key and committing, and the renumbering that deleting the
+// first region causes.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "settings/profile.h"
+
+namespace quillmap {
+namespace {
+
+constexpr int kRegions = 32766;
+
+std::string RegionFileBytes() {
+  std::string bytes = "[ScanRegions]\r\nNumRegions=" + std::to_string(kRegions) + "\r\n\r\n";
+  for (int m = 1; m <= kRegions; ++m) {
+    const std::string n = std::to_string(m);
+    const std::string slide = "CustomerSlide" + std::to_string(m - 1);
+    bytes += "[Region" + n + "]\r\nType=" + slide + "\r\nName=Customer region " + n +
+             "\r\nCustom=YES\r\nX=0\r\nY=0\r\nW=20000\r\nH=60000\r\n\r\n[" + slide +
+             "]\r\nX=2000\r\nY=5000\r\nAFX=500\r\nAFY=5000\r\nPKG=5\r\n\r\n";
+  }
+  return bytes;
+}
+
+// The file in a folder of its own for the length of one benchmark.
+class RegionFile {
+ public:
+  RegionFile() {
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/quillmap-XXXXXX";
+    folder_ = mkdtemp(pattern.data());
+    path_ = folder_ + "/ChipRegions.ini";
+    Restore();
+  }
+  void Restore() const { std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes_; }
+  ~RegionFile() { std::filesystem::remove_all(folder_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  const std::string bytes_ = RegionFileBytes();
+  std::string folder_;
+  std::string path_;
+};
+
+void BM_ParseRegionFile(benchmark::State& state) {
+  const std::string bytes = RegionFileBytes();
+  for (auto _ : state) benchmark::DoNotOptimize(ProfileDocument::Parse(bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_ParseRegionFile)->Unit(benchmark::kMillisecond);
+
+void BM_LoadRegionFile(benchmark::State& state) {
+  const RegionFile file;
+  for (auto _ : state) {
+    ProfileDocument doc;
+    FileSnapshot snapshot;
+    if (!LoadProfile(file.path(), &doc, &snapshot)) state.SkipWithError("load failed");
+    benchmark::DoNotOptimize(doc);
+  }
+}
+BENCHMARK(BM_LoadRegionFile)->Unit(benchmark::kMillisecond);
+
+// From the loaded document: one changed key, serialised, written, fsync'ed and renamed.
+void BM_ChangeOneKeyAndCommit(benchmark::State& state) {
+  const RegionFile file;
+  int round = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ProfileDocument doc;
+    FileSnapshot snapshot;
+    LoadProfile(file.path(), &doc, &snapshot);
+    state.ResumeTiming();
+    doc.Write("Region16000", "Name", "Renamed " + std::to_string(++round));
+    if (CommitProfile(file.path(), doc, &snapshot) != WriteResult::kOk) {
+      state.SkipWithError("commit failed");
+    }
+  }
+}
+BENCHMARK(BM_ChangeOneKeyAndCommit)->Unit(benchmark::kMillisecond);
+
+// A whole command: read, change one key, commit.
+void BM_LoadChangeCommit(benchmark::State& state) {
+  const RegionFile file;
+  int round = 0;
+  for (auto _ : state) {
+    ProfileDocument doc;
+    FileSnapshot snapshot;
+    LoadProfile(file.path(), &doc, &snapshot);
+    doc.Write("Region16000", "Name", "Renamed " + std::to_string(++round));
+    if (CommitProfile(file.path(), doc, &snapshot) != WriteResult::kOk) {
+      state.SkipWithError("commit failed");
+    }
+  }
+}
+BENCHMARK(BM_LoadChangeCommit)->Unit(benchmark::kMillisecond);
+
+// What deleting Region1 asks of the document: every later region read, both its sections
+// deleted and written again one place up, then one commit.
+void BM_DeleteFirstRegionAndRenumber(benchmark::State& state) {
+  static constexpr std::array<const char*, 7> kRegionKeys = {"Type", "Name", "Custom", "X",
+                                                             "Y",    "W",    "H"};
+  static constexpr std::array<const char*, 5> kSlideKeys = {"X", "Y", "AFX", "AFY", "PKG"};
+  const RegionFile file;
+  for (auto _ : state) {
+    state.PauseTiming();
+    file.Restore();
+    state.ResumeTiming();
+    ProfileDocument doc;
+    FileSnapshot snapshot;
+    LoadProfile(file.path(), &doc, &snapshot);
+    doc.DeleteSection(doc.Read("Region1", "Type", "*Unknown*"));
+    doc.DeleteSection("Region1");
+    doc.Write("ScanRegions", "NumRegions", std::to_string(kRegions - 1));
+    for (int m = 2; m <= kRegions; ++m) {
+      const std::string from = "Region" + std::to_string(m);
+      const std::string type = doc.Read(from, "Type", "*Unknown*");
+      std::array<std::string, 7> region;
+      std::array<std::string, 5> slide;
+      for (size_t k = 0; k < region.size(); ++k) region[k] = doc.Read(from, kRegionKeys[k], "0");
+      for (size_t k = 0; k < slide.size(); ++k) slide[k] = doc.Read(type, kSlideKeys[k], "0");
+      doc.DeleteSection(from);
+      doc.DeleteSection(type);
+      const std::string to = "Region" + std::to_string(m - 1);
+      const std::string to_slide = "CustomerSlide" + std::to_string(m - 2);
+      region[0] = to_slide;
+      region[6] += "\r\n";
+      slide[4] += "\r\n";
+      for (size_t k = 0; k < region.size(); ++k) doc.Write(to, kRegionKeys[k], region[k]);
+      for (size_t k = 0; k < slide.size(); ++k) doc.Write(to_slide, kSlideKeys[k], slide[k]);
+    }
+    if (CommitProfile(file.path(), doc, &snapshot) != WriteResult::kOk) {
+      state.SkipWithError("commit failed");
+    }
+  }
+}
+BENCHMARK(BM_DeleteFirstRegionAndRenumber)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quillmap

@@ -1,0 +1,225 @@
+// The commands that change the region file: add, modify and delete. Each works on one read of
+// the file under its lock and writes it once, refusing a change made on disk meanwhile.
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_output.h"
+#include "regions/edit_rules.h"
+#include "regions/read_only.h"
+#include "regions/region_file.h"
+#include "regions/startup.h"
+#include "settings/error.h"
+#include "sysfile/model_choice.h"
+
+namespace quillmap::cli {
+namespace {
+
+constexpr char kSeparator = '.';
+// The Custom value of a region supplied with the scanner software, which no command may touch.
+constexpr const char* kSuppliedCustom = "NO";
+
+int Refuse(CommandContext& context, const std::string& message) {
+  context.err << WithNewlines(message) << "\n";
+  return kExitRefused;
+}
+
+// A number as its box holds it once typed or pasted: the decimals cut to two.
+std::string TypedNumber(const std::string& text) {
+  const std::optional<BoxText> cut = LimitDecimals(text, 0, kSeparator);
+  return cut ? cut->text : text;
+}
+
+// The boxes as the edit dialog holds them when Save is pressed, after the user left each box
+// that was given a value; the others show the stored values.
+RegionTexts BoxesAfterLeaving(const RegionValues& given, const ScanRegion& stored) {
+  auto position = [](const std::optional<std::string>& value, const std::string& kept) {
+    if (!value) return kept;
+    const std::string typed = TypedNumber(*value);
+    return FormatPositionOnLeave(typed, kSeparator).value_or(typed);
+  };
+  auto size = [](const std::optional<std::string>& value, const std::string& kept) {
+    return value ? FormatSizeOnLeave(TypedNumber(*value), kSeparator) : kept;
+  };
+  RegionTexts boxes;
+  boxes.name = given.name.value_or(stored.RegionName);
+  boxes.x_pos = position(given.x, stored.SlideX);
+  boxes.y_pos = position(given.y, stored.SlideY);
+  boxes.width = size(given.width, stored.RegionWidth);
+  boxes.height = size(given.height, stored.RegionHeight);
+  return boxes;
+}
+
+// The dialog's fourteen rules, with the range captions that follow from the X and Y boxes.
+RegionCheck CheckBoxes(CommandContext& context, const ProfileDocument& doc,
+                       const RegionTexts& boxes, const std::string& own_section) {
+  const ModelLimits& limits = context.global.Scanner.Limits;
+  const RangeCaptions captions =
+      InitialRangeCaptions(limits, boxes.x_pos, boxes.y_pos, kSeparator).captions;
+  return ValidateRegion(boxes, captions, limits, kSeparator, [&](const std::string& name) {
+    try {
+      return RegionNameExists(doc, own_section, name, kSeparator);
+    } catch (const Error& error) {
+      // As in the dialog: the error is shown and the name passes.
+      context.err << WithNewlines(error.Description()) << "\n";
+      return false;
+    }
+  });
+}
+
+RegionList LoadedList(const ProfileDocument& doc, const ModelLimits& limits) {
+  RegionList list = LoadRegionList(doc, /*custom_only=*/false, limits, kSeparator);
+  if (list.error) throw *list.error;
+  return list;
+}
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The row of the region that `wanted` names: its section name (letter case ignored, as section
+// names are) or its name (letter case ignored, as the edit dialog keeps names unique). Throws
+// when no region or several regions answer to it.
+size_t ResolveRegion(const RegionList& list, const std::string& wanted) {
+  const std::string wanted_upper = UpperCaseText(wanted);
+  std::vector<size_t> found;
+  for (size_t i = 0; i < list.rows.size(); ++i) {
+    const auto& cells = list.rows[i].cells;
+    if (SameLetters(cells[kColumnSectionName], wanted) ||
+        UpperCaseText(cells[kColumnName]) == wanted_upper) {
+      found.push_back(i);
+    }
+  }
+  if (found.empty()) throw Error(kErrFileAccess, "No region has the name or section " + wanted);
+  if (found.size() > 1) {
+    std::string sections;
+    for (size_t i : found) {
+      sections += (sections.empty() ? "" : ", ") + list.rows[i].cells[kColumnSectionName];
+    }
+    throw Error(kErrFileAccess, wanted + " names several regions: " + sections);
+  }
+  return found.front();
+}
+
+std::string DefaultRegionName(const RegistryStore& registry) {
+  return TrimBlanks(ReadRegistryString(registry, RegistryRoot::kCurrentUser, kScanOptionsKey,
+                                       kRegionNameValue, ""));
+}
+
+void WriteDefaultRegionName(const RegistryStore& registry, const std::string& name) {
+  WriteRegistryString(registry, RegistryRoot::kCurrentUser, kScanOptionsKey, kRegionNameValue,
+                      name);
+}
+
+}  // namespace
+
+int RunAdd(CommandContext& context) {
+  Global& global = context.global;
+  IniFileReadOnly(global.RegionFilePath);
+  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
+  ProfileDocument& doc = session.Document();
+
+  ScanRegion& current = global.CurrentRegion;
+  current = ScanRegion();
+  const RegionCheck check =
+      CheckBoxes(context, doc, BoxesAfterLeaving(context.args.values, current), "");
+  if (!check.Passed()) return Refuse(context, check.message);
+
+  const RegionTexts& t = check.trimmed;
+  FillCurrentRegion(doc, /*is_new=*/true, t.name, t.x_pos, t.y_pos, t.width, t.height, kSeparator,
+                    current);
+  WriteCurrentRegion(doc, /*is_new=*/true, current, kSeparator);
+  session.Commit(FirstWriteMessage(/*is_new=*/true));
+  context.out << "Added " << current.SectionName << ": " << current.RegionName << "\n";
+  return kExitDone;
+}
+
+int RunModify(CommandContext& context) {
+  Global& global = context.global;
+  IniFileReadOnly(global.RegionFilePath);
+  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
+  ProfileDocument& doc = session.Document();
+
+  const RegionList list = LoadedList(doc, global.Scanner.Limits);
+  const RegionRow& row = list.rows[ResolveRegion(list, context.args.regions.front())];
+  if (row.cells[kColumnCustom] == kSuppliedCustom) {
+    return Refuse(context, "Cannot modify Velmora supplied regions " + row.cells[kColumnName]);
+  }
+  ScanRegion& current = global.CurrentRegion;
+  current = ReadRegion(doc, row.cells[kColumnSectionName], kSeparator);
+  const ScanRegion stored = current;
+  const RegionCheck check =
+      CheckBoxes(context, doc, BoxesAfterLeaving(context.args.values, stored), stored.SectionName);
+  if (!check.Passed()) return Refuse(context, check.message);
+
+  const RegionTexts& t = check.trimmed;
+  if (t.y_pos == stored.SlideY && t.x_pos == stored.SlideX && t.height == stored.RegionHeight &&
+      t.width == stored.RegionWidth && t.name == stored.RegionName) {
+    context.out << "Unchanged " << stored.SectionName << ": " << stored.RegionName << "\n";
+    return kExitDone;
+  }
+  const std::string default_name = DefaultRegionName(context.registry);
+  FillCurrentRegion(doc, /*is_new=*/false, t.name, t.x_pos, t.y_pos, t.width, t.height, kSeparator,
+                    current);
+  WriteCurrentRegion(doc, /*is_new=*/false, current, kSeparator);
+  session.Commit(FirstWriteMessage(/*is_new=*/false));
+  if (default_name == stored.RegionName && current.RegionName != default_name) {
+    WriteDefaultRegionName(context.registry, current.RegionName);
+  }
+  context.out << "Modified " << current.SectionName << ": " << current.RegionName << "\n";
+  return kExitDone;
+}
+
+int RunDelete(CommandContext& context) {
+  Global& global = context.global;
+  IniFileReadOnly(global.RegionFilePath);
+  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
+  ProfileDocument& doc = session.Document();
+
+  const RegionList list = LoadedList(doc, global.Scanner.Limits);
+  std::vector<size_t> rows;
+  for (const std::string& wanted : context.args.regions)
+    rows.push_back(ResolveRegion(list, wanted));
+  // From the last region upwards: a deletion renumbers only the regions after it.
+  std::sort(rows.rbegin(), rows.rend());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+
+  std::string default_name = DefaultRegionName(context.registry);
+  bool default_deleted = false;
+  std::vector<std::string> deleted;
+  std::optional<Error> stop;
+  for (size_t index : rows) {
+    const RegionRow& row = list.rows[index];
+    if (row.cells[kColumnCustom] == kSuppliedCustom) {
+      stop =
+          Error(kErrFileAccess, "Cannot delete Velmora supplied region " + row.cells[kColumnName]);
+      break;
+    }
+    ScanRegion& current = global.CurrentRegion;
+    current = ReadRegion(doc, row.cells[kColumnSectionName], kSeparator);
+    const std::string name = current.RegionName;
+    try {
+      DeleteRegion(doc, current, kSeparator);
+    } catch (const Error& error) {
+      stop = error;
+      break;
+    }
+    deleted.push_back(row.cells[kColumnSectionName] + ": " + name);
+    if (default_name == name) {
+      default_name = list.SuppliedDefaultName;
+      default_deleted = true;
+    }
+  }
+  // The regions deleted before a refusal stay deleted, as in the window.
+  session.Commit(kDeleteWriteMessage);
+  if (default_deleted) WriteDefaultRegionName(context.registry, default_name);
+  for (const std::string& line : deleted) context.out << "Deleted " << line << "\n";
+  if (stop) return Refuse(context, stop->Description());
+  return kExitDone;
+}
+
+}  // namespace quillmap::cli

@@ -1,0 +1,123 @@
+// Reading one region and loading the list with its checks against the model's bounds.
+#include <cstdint>
+#include <limits>
+
+#include "regions/region_file.h"
+#include "regions/region_format.h"
+#include "settings/cp1252.h"
+#include "settings/number_text.h"
+
+namespace quillmap {
+
+namespace {
+
+using region_format::kCustomYes;
+using region_format::kUnknown;
+
+// The grid keeps one row more than the regions in a 16-bit count.
+constexpr int kMaxListedRegions = std::numeric_limits<int16_t>::max() - 1;
+
+using region_format::Length;
+
+// A value lies outside a bound only by 0.01 mm or more.
+std::array<bool, 7> CheckRegion(const Length& x, const Length& y, const Length& w, const Length& h,
+                                const ModelLimits& limits) {
+  std::array<bool, 7> red{};
+  red[kColumnX] =
+      !x.is_number || FallsBelowBound(x.value, limits.MinX) || ExceedsBound(x.value, limits.MaxX);
+  red[kColumnY] =
+      !y.is_number || FallsBelowBound(y.value, limits.MinY) || ExceedsBound(y.value, limits.MaxY);
+  red[kColumnWidth] = !w.is_number || ExceedsBound(w.value, limits.MaxWidth) ||
+                      FallsBelowBound(w.value, limits.MinWidth) ||
+                      (x.is_number && ExceedsBound(x.value + w.value, limits.MaxX));
+  red[kColumnHeight] = !h.is_number || ExceedsBound(h.value, limits.MaxHeight) ||
+                       FallsBelowBound(h.value, limits.MinHeight) ||
+                       (y.is_number && ExceedsBound(y.value + h.value, limits.MaxY));
+  return red;
+}
+
+// The cell text of a length: a text that is not a number is the file's own.
+std::string CellText(Length& length) {
+  return length.is_number ? std::move(length.text) : region_format::ToUtf8(std::move(length.text));
+}
+
+}  // namespace
+
+ScanRegion ReadRegion(const ProfileDocument& doc, const std::string& section_name, char sep) {
+  std::string section;
+  // A name the file cannot hold names no section, which reads as all defaults.
+  if (!Utf8ToCp1252(section_name, &section)) section = section_name;
+  ScanRegion region = region_format::ToUtf8(region_format::ReadRegionBytes(doc, section, sep));
+  region.SectionName = section_name;
+  return region;
+}
+
+ScanRegion ReadRegion(const std::string& region_file_path, const std::string& section_name,
+                      char sep) {
+  return ReadRegion(region_format::LoadRegionDocument(region_file_path), section_name, sep);
+}
+
+void ReadRegion(Global& global, const std::string& section_name) {
+  global.CurrentRegion = ReadRegion(global.RegionFilePath, section_name, global.DecimalSeparator);
+}
+
+RegionList LoadRegionList(const ProfileDocument& doc, bool custom_only, const ModelLimits& limits,
+                          char sep) {
+  RegionList list;
+  int count;
+  try {
+    count = region_format::NumRegions(doc, sep);
+    if (count > kMaxListedRegions) throw OverflowError();
+  } catch (const Error& e) {
+    list.error = e;
+    return list;
+  }
+  if (count < 1) return list;
+
+  const std::string default_section =
+      doc.Read(region_format::kVelmoraDefault, region_format::kDefaultRegionKey, kUnknown);
+  list.SuppliedDefaultName = region_format::ToUtf8(doc.Read(default_section, "Name", kUnknown));
+  list.supplied_default_read = true;
+
+  list.rows.reserve(count);
+  // A row needs seven of a region's values; the whole region is read once, for the last row.
+  std::string last_section;
+  for (int i = 1; i <= count; ++i) {
+    std::string section = region_format::RegionSection(i);
+    std::string custom = doc.Read(section, "Custom", "NO");
+    if (custom_only && custom != kCustomYes) continue;
+    const std::string type = doc.Read(section, "Type", kUnknown);
+    Length w = region_format::LengthFromFile(doc.Read(section, "W", "0"), sep);
+    Length h = region_format::LengthFromFile(doc.Read(section, "H", "0"), sep);
+    Length x = region_format::LengthFromFile(doc.Read(type, "X", "0"), sep);
+    Length y = region_format::LengthFromFile(doc.Read(type, "Y", "0"), sep);
+    RegionRow& row = list.rows.emplace_back();
+    row.red = CheckRegion(x, y, w, h, limits);
+    row.cells = {region_format::ToUtf8(std::move(custom)),
+                 region_format::ToUtf8(doc.Read(section, "Name", kUnknown)),
+                 CellText(x),
+                 CellText(y),
+                 CellText(w),
+                 CellText(h),
+                 section};
+    for (bool red : row.red) list.InvalidRegionsFound |= red;
+    last_section = std::move(section);
+  }
+  if (!last_section.empty()) list.last_shown = ReadRegion(doc, last_section, sep);
+  return list;
+}
+
+RegionList LoadRegionList(const std::string& region_file_path, bool custom_only,
+                          const ModelLimits& limits, char sep) {
+  ProfileDocument doc;
+  try {
+    doc = region_format::LoadRegionDocument(region_file_path);
+  } catch (const Error& e) {
+    RegionList list;
+    list.error = e;
+    return list;
+  }
+  return LoadRegionList(doc, custom_only, limits, sep);
+}
+
+}  // namespace quillmap

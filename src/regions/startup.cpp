@@ -1,0 +1,106 @@
+#include "regions/startup.h"
+
+#include <sys/stat.h>
+
+#include <exception>
+
+#include "settings/error.h"
+#include "settings/number_text.h"
+#include "sysfile/model_choice.h"
+
+namespace quillmap {
+namespace {
+
+// Only blanks count, as in the scanner software's own trimming; tabs stay.
+std::string TrimBlanks(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  const size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+std::string CornerCaption(double x, double y, char sep) {
+  return "(" + FormatValue(x, sep) + ", " + FormatValue(y, sep) + ")";
+}
+
+// Steps 3 to 20; an error thrown here ends the sequence in RunStartup's handler.
+void RunSequence(const StartupInputs& inputs, Global& global, StartupWindow& window,
+                 UserInterface& ui) {
+  const std::string command_line_text = UpperCaseText(inputs.command_line);
+  window.SetHelpFile(kHelpFileSetting);
+  window.CentreOnScreen();
+  window.SetupToolbar();
+
+  global.DataFolderPath = FolderWithSeparator(ReadRegistryString(
+      inputs.registry, RegistryRoot::kLocalMachine, kMicroarrayKey, kPathValue, ""));
+  global.RegionFilePath = global.DataFolderPath + kRegionFileName;
+  if (!FileExists(global.RegionFilePath)) {
+    global.DataFolderPath = FolderWithSeparator(inputs.program_folder);
+    global.RegionFilePath = global.DataFolderPath + kRegionFileName;
+    if (!FileExists(global.RegionFilePath)) {
+      throw Error(kErrFileAccess, kUnableToLocate + global.RegionFilePath);
+    }
+  }
+  global.SystemFilePath = global.DataFolderPath + kSystemFileName;
+  if (!FileExists(global.SystemFilePath)) {
+    throw Error(kErrFileAccess, kUnableToLocate + global.SystemFilePath);
+  }
+
+  ChooseModel(global.SystemFilePath, command_line_text, global.Scanner,
+              [&window] { window.ShowSelectScanner(); });
+
+  window.ShowScannerCaption("Scanner " + global.Scanner.ScannerModel);
+  const ModelLimits& limits = global.Scanner.Limits;
+  window.SetCornerCaptions(CornerCaption(limits.MinX, limits.MinY, global.DecimalSeparator),
+                           CornerCaption(limits.MaxX, limits.MaxY, global.DecimalSeparator));
+  window.LoadRegionList();
+  window.SelectRows(1, 1);
+  window.ShowWindow();
+
+  const std::string default_region_name = TrimBlanks(ReadRegistryString(
+      inputs.registry, RegistryRoot::kCurrentUser, kScanOptionsKey, kRegionNameValue, ""));
+  window.SetDefaultRegionName(default_region_name);
+  if (default_region_name.empty()) {
+    ui.ShowMessage(kDefaultRegionNotSetMessage, MessageButtons::kOk, MessageIcon::kInformation);
+  }
+  if (window.InvalidRegionsFound()) {
+    ui.ShowMessage(kInvalidRegionsMessage);
+    window.ClearInvalidRegionsFound();
+  }
+}
+
+}  // namespace
+
+std::string FolderWithSeparator(const std::string& folder) {
+  std::string result = TrimBlanks(folder);
+  if (result.empty() || result.back() != kPathSeparator) result += kPathSeparator;
+  return result;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+StartupOutcome RunStartup(const StartupInputs& inputs, Global& global, StartupWindow& window,
+                          UserInterface& ui) {
+  std::string failure;
+  try {
+    if (window.EarlierInstanceRunning()) {
+      if (!window.ActivatePrevInstance()) return StartupOutcome::kEarlierInstanceNotFound;
+      window.CloseWindow();
+      return StartupOutcome::kHandedToEarlierInstance;
+    }
+    RunSequence(inputs, global, window, ui);
+    return StartupOutcome::kRunning;
+  } catch (const Error& error) {
+    failure = error.Description();
+  } catch (const std::exception& error) {
+    failure = error.what();
+  }
+  ui.ShowMessage(failure);
+  window.CloseWindow();
+  return StartupOutcome::kFailed;
+}
+
+}  // namespace quillmap

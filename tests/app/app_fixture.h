@@ -1,0 +1,112 @@
+// A data folder, a registry store and a main window per test, with the message-box seam
+// recording and answering.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/region_window.h"
+#include "regions/startup.h"
+#include "support/fake_ui.h"
+#include "sysfile/system_file_writer.h"
+
+namespace quillmap {
+
+// Runs the event loop until `done` or `timeout_ms`; returns `done()`.
+inline bool WaitFor(const std::function<bool()>& done, int timeout_ms = 5000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < timeout_ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return done();
+}
+
+// Runs `action` on the next modal dialog once it is up (the start-up waits inside it).
+inline void OnModalDialog(std::function<void(QWidget*)> action) {
+  auto* timer = new QTimer();
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, action] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      action(modal);
+    }
+  });
+  timer->start();
+}
+
+inline std::string ReadTestData(const std::string& name) {
+  QFile file(QString(QUILLMAP_TEST_DATA) + "/app/" + QString::fromStdString(name));
+  file.open(QIODevice::ReadOnly);
+  return file.readAll().toStdString();
+}
+
+inline void WriteFile(const QString& path, const std::string& bytes) {
+  QFile file(path);
+  file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+  file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+class AppTest : public ::testing::Test {
+ protected:
+  AppTest() {
+    QDir(root_.path()).mkpath("data");
+    QDir(root_.path()).mkpath("registry");
+    WriteRegionFile(ReadTestData("regions.ini"));
+    WriteSystemFile(SystemFileLayout::kModelTable);
+    WriteRegistry(Data().toStdString(), "Array Area");
+    window_ = std::make_unique<RegionWindow>(global_, ui_);
+  }
+
+  QString Data() const { return root_.path() + "/data/"; }
+  QString Registry() const { return root_.path() + "/registry"; }
+
+  void WriteRegionFile(const std::string& bytes) { WriteFile(Data() + kRegionFileName, bytes); }
+  void WriteSystemFile(SystemFileLayout layout) {
+    const std::string models = layout == SystemFileLayout::kSingleModel
+                                   ? "ONE 3 1 63 24 60 23 1 1\n"
+                                   : ReadTestData("models.txt");
+    WriteFile(Data() + kSystemFileName, BuildSystemFile(ParseModelDescriptions(models), layout));
+  }
+  void WriteRegistry(const std::string& path, const std::string& region_name) {
+    WriteFile(Registry() + "/HKEY_LOCAL_MACHINE.reg",
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Velmora\\Microarray]\r\n\"Path\"=\"" +
+                  path + "\"\r\n");
+    WriteFile(Registry() + "/HKEY_CURRENT_USER.reg",
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions]\r\n"
+              "\"RegionName\"=\"" +
+                  region_name + "\"\r\n");
+  }
+
+  StartupOutcome Start(const std::string& command_line) {
+    const StartupInputs inputs{RegistryStore(Registry().toStdString()), command_line,
+                               (root_.path() + "/program").toStdString()};
+    return RunStartup(inputs, global_, *window_, ui_);
+  }
+
+  template <typename T>
+  T* Find(const char* name) const {
+    T* child = window_->findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+  }
+
+  QTemporaryDir root_;
+  Global global_;
+  testing::FakeUi ui_;
+  std::unique_ptr<RegionWindow> window_;
+};
+
+}  // namespace quillmap

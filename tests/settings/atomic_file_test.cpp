@@ -1,0 +1,237 @@
+#include "settings/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <string>
+
+#include "faulty_file_system.h"
+#include "temp_folder.h"
+
+namespace quillmap {
+namespace {
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+ino_t InodeOf(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_ino;
+}
+
+class AtomicFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(old_); }
+
+  void Reset(const std::string& bytes) {
+    WriteBytes(path_, bytes);
+    ::chmod(path_.c_str(), 0640);
+  }
+
+  // The promise of every write: the new bytes after success, the old ones after a failure,
+  // mode and owner kept, nothing left beside the file, and no side copy that would change
+  // the file at the next start.
+  void ExpectOldOrNew(WriteResult result, const std::string& what) {
+    const std::string now = ReadBytes(path_);
+    if (result == WriteResult::kOk) {
+      EXPECT_EQ(now, new_) << what;
+    } else {
+      EXPECT_EQ(result, WriteResult::kFailed) << what;
+      EXPECT_EQ(now, old_) << what;
+    }
+    struct stat st {};
+    ::stat(path_.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << what;
+    EXPECT_EQ(st.st_uid, owner_) << what;
+    EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"}) << what;
+    RecoverInterruptedWrite(path_);
+    EXPECT_EQ(ReadBytes(path_), now) << what;
+    EXPECT_EQ(Entries(dir_.State()), std::set<std::string>{}) << what;
+  }
+
+  // Fails each call of one write in turn, with each error, until a write runs past them all.
+  void FailEveryCall(const std::function<void(FaultyFileSystem&)>& setup) {
+    for (const int error : {ENOSPC, EACCES, EIO}) {
+      for (int n = 1;; ++n) {
+        Reset(old_);
+        const FileSnapshot expected{true, old_};
+        FaultyFileSystem fs;
+        setup(fs);
+        fs.FailCall(n, error);
+        const WriteResult result = AtomicWriteFile(path_, new_, &expected, fs);
+        ExpectOldOrNew(result, "errno " + std::to_string(error) + " at call " + std::to_string(n));
+        if (fs.calls() < n) break;
+      }
+    }
+  }
+
+  TempFolder dir_;
+  const std::string path_ = dir_ / "ChipRegions.ini";
+  const std::string old_ = "[A]\r\nk=old\r\n";
+  const std::string new_ = "[A]\r\nk=new, longer than the old value\r\n";
+  uid_t owner_ = geteuid();
+};
+
+TEST_F(AtomicFileTest, ReplacesTheFileAndCreatesAMissingOne) {
+  ExpectOldOrNew(AtomicWriteFile(path_, new_), "plain write");
+  const std::string fresh = dir_ / "new.ini";
+  ASSERT_EQ(AtomicWriteFile(fresh, "x"), WriteResult::kOk);
+  EXPECT_EQ(ReadBytes(fresh), "x");
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(ModeOf(fresh), 0666 & ~mask);
+}
+
+TEST_F(AtomicFileTest, RefusesWhatItMustNotReplaceEvenForRoot) {
+  ::chmod(path_.c_str(), 0444);
+  EXPECT_EQ(AtomicWriteFile(path_, new_), WriteResult::kFailed);
+  EXPECT_EQ(ReadBytes(path_), old_);
+  EXPECT_EQ(ModeOf(path_), 0444u);
+
+  const std::string folder = dir_ / "folder";
+  const std::string fifo = dir_ / "fifo";
+  ::mkdir(folder.c_str(), 0755);
+  ::mkfifo(fifo.c_str(), 0644);
+  EXPECT_EQ(AtomicWriteFile(folder, new_), WriteResult::kFailed);
+  EXPECT_EQ(AtomicWriteFile(fifo, new_), WriteResult::kFailed);
+  EXPECT_EQ(AtomicWriteFile(dir_ / "missing/ChipRegions.ini", new_), WriteResult::kFailed);
+  EXPECT_EQ(Entries(dir_.Data()), (std::set<std::string>{"ChipRegions.ini", "fifo", "folder"}));
+}
+
+TEST_F(AtomicFileTest, ReplacesTheTargetOfALinkChainAndKeepsTheLinks) {
+  ::mkdir((dir_ / "real").c_str(), 0755);
+  const std::string target = dir_ / "real/regions.ini";
+  WriteBytes(target, old_);
+  ASSERT_EQ(::symlink("../real/regions.ini", (dir_ / "real/hop").c_str()), 0);
+  ASSERT_EQ(::symlink("real/hop", (dir_ / "link.ini").c_str()), 0);
+  ASSERT_EQ(AtomicWriteFile(dir_ / "link.ini", new_), WriteResult::kOk);
+  EXPECT_EQ(ReadBytes(target), new_);
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir_ / "link.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(Entries(dir_ / "real"), (std::set<std::string>{"hop", "regions.ini"}));
+}
+
+TEST_F(AtomicFileTest, ComparesWithWhatTheCommandRead) {
+  const FileSnapshot stale{true, "[A]\r\nk=seen earlier\r\n"};
+  EXPECT_EQ(AtomicWriteFile(path_, new_, &stale), WriteResult::kChangedOnDisk);
+  EXPECT_EQ(ReadBytes(path_), old_);
+  const FileSnapshot missing{false, ""};
+  EXPECT_EQ(AtomicWriteFile(path_, new_, &missing), WriteResult::kChangedOnDisk);
+
+  // Writing what the file already holds touches nothing.
+  const ino_t inode = InodeOf(path_);
+  const FileSnapshot current{true, old_};
+  EXPECT_EQ(AtomicWriteFile(path_, old_, &current), WriteResult::kOk);
+  EXPECT_EQ(InodeOf(path_), inode);
+  EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"});
+}
+
+TEST_F(AtomicFileTest, EveryFailingCallLeavesTheOldOrTheNewFile) {
+  FailEveryCall([](FaultyFileSystem&) {});
+}
+
+TEST_F(AtomicFileTest, FolderThatRefusesNewFilesGetsTheFileRewrittenInPlace) {
+  const ino_t inode = InodeOf(path_);
+  FaultyFileSystem read_only_folder;
+  read_only_folder.RefuseNewFilesIn(dir_.Data());
+  ExpectOldOrNew(AtomicWriteFile(path_, new_, nullptr, read_only_folder), "in place");
+  EXPECT_EQ(ReadBytes(path_), new_);
+  EXPECT_EQ(InodeOf(path_), inode);
+  FailEveryCall([this](FaultyFileSystem& fs) { fs.RefuseNewFilesIn(dir_.Data()); });
+}
+
+TEST_F(AtomicFileTest, OwnerIsKeptOrTheFileRewrittenInPlace) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  ASSERT_EQ(::chown(path_.c_str(), 1234, 1234), 0);
+  owner_ = 1234;
+  FailEveryCall([](FaultyFileSystem&) {});
+}
+
+TEST_F(AtomicFileTest, InterruptedAndShortTransfersAreCompleted) {
+  for (const bool interrupt : {false, true}) {
+    for (int n = 1;; ++n) {
+      Reset(old_);
+      const FileSnapshot expected{true, old_};
+      FaultyFileSystem fs;
+      fs.DisturbTransfer(n, interrupt);
+      ASSERT_EQ(AtomicWriteFile(path_, new_, &expected, fs), WriteResult::kOk) << n;
+      EXPECT_EQ(ReadBytes(path_), new_) << n;
+      if (fs.calls() < n) break;
+    }
+  }
+}
+
+TEST_F(AtomicFileTest, RealReadOnlyFolderStillGetsTheChange) {
+  // Root may write into it anyway, others get the in-place rewrite: the change arrives both ways.
+  ::chmod(dir_.Data().c_str(), 0555);
+  const WriteResult result = AtomicWriteFile(path_, new_);
+  ::chmod(dir_.Data().c_str(), 0755);
+  EXPECT_EQ(result, WriteResult::kOk);
+  ExpectOldOrNew(result, "read-only folder");
+}
+
+TEST_F(AtomicFileTest, FullDiskLeavesTheOldFile) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(static_cast<int>(AtomicWriteFile(path_, std::string(100000, 'x'))));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(WriteResult::kFailed));
+  ExpectOldOrNew(WriteResult::kFailed, "file size limit");
+}
+
+TEST_F(AtomicFileTest, InPlaceRewriteCutShortIsFinishedAtTheNextStart) {
+  const std::string longer = "[A]\r\nk=old\r\n; a tail that the new content lacks\r\n";
+  const std::string shorter = "[A]\r\nk=new\r\n";
+  int cut_half_way = 0;
+  for (int n = 1;; ++n) {
+    Reset(longer);
+    FaultyFileSystem fs;
+    fs.RefuseNewFilesIn(dir_.Data());
+    fs.CrashAt(n);
+    AtomicWriteFile(path_, shorter, nullptr, fs);
+    const std::string left = ReadBytes(path_);
+    if (left != longer && left != shorter) ++cut_half_way;
+    RecoverInterruptedWrite(path_);
+    const std::string recovered = ReadBytes(path_);
+    EXPECT_TRUE(recovered == longer || recovered == shorter) << "crash at call " << n;
+    const std::string side = SideCopyPath(path_);
+    EXPECT_NE(::access(side.c_str(), F_OK), 0) << "crash at call " << n;
+    if (fs.calls() < n) break;
+  }
+  EXPECT_GT(cut_half_way, 0);
+}
+
+TEST(ReadFileSnapshotTest, TellsMissingFromUnreadable) {
+  TempFolder dir;
+  FileSnapshot snapshot{true, "stale"};
+  EXPECT_TRUE(ReadFileSnapshot(dir / "missing", &snapshot));
+  EXPECT_FALSE(snapshot.exists);
+  EXPECT_EQ(snapshot.bytes, "");
+  EXPECT_FALSE(ReadFileSnapshot(dir.Data(), &snapshot));
+  const std::string bytes(70000, '\xE9');
+  WriteBytes(dir / "f", bytes);
+  EXPECT_TRUE(ReadFileSnapshot(dir / "f", &snapshot));
+  EXPECT_TRUE(snapshot.exists);
+  EXPECT_EQ(snapshot.bytes, bytes);
+}
+
+}  // namespace
+}  // namespace quillmap

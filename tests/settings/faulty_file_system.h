@@ -1,0 +1,133 @@
+// A FileSystem that makes real calls but can fail one chosen call, cut one read or write short
+// or interrupt it (EINTR), stop working altogether from one call on (a crash), or refuse new
+// files in one folder as a read-only folder would, even for root.
+#pragma once
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <string>
+
+#include "settings/file_system.h"
+
+namespace quillmap {
+
+class FaultyFileSystem : public FileSystem {
+ public:
+  // Calls are numbered from 1 in the order they are made.
+  void FailCall(int n, int error) {
+    fail_at_ = n;
+    error_ = error;
+  }
+  // When call n is a read or a write: it moves half the bytes, or none with EINTR.
+  void DisturbTransfer(int n, bool interrupt) {
+    disturb_at_ = n;
+    interrupt_ = interrupt;
+  }
+  void CrashAt(int n) { crash_from_ = n; }
+  void RefuseNewFilesIn(const std::string& folder) { read_only_folder_ = folder; }
+  // Runs `action` (another program at work) just before call n is made.
+  void BeforeCall(int n, std::function<void()> action) {
+    hook_at_ = n;
+    hook_ = std::move(action);
+  }
+  int calls() const { return calls_; }
+
+  int Open(const std::string& path, int flags, mode_t mode) override {
+    if (Fault() || Refused(path, (flags & O_CREAT) != 0)) return -1;
+    return real_.Open(path, flags, mode);
+  }
+  ssize_t Read(int fd, void* buffer, size_t size) override {
+    if (Fault() || Interrupted()) return -1;
+    return real_.Read(fd, buffer, Shortened(size));
+  }
+  ssize_t Write(int fd, const void* buffer, size_t size) override {
+    if (Fault() || Interrupted()) return -1;
+    return real_.Write(fd, buffer, Shortened(size));
+  }
+  int Fsync(int fd) override { return Fault() ? -1 : real_.Fsync(fd); }
+  int Ftruncate(int fd, off_t length) override {
+    return Fault() ? -1 : real_.Ftruncate(fd, length);
+  }
+  int Fchmod(int fd, mode_t mode) override { return Fault() ? -1 : real_.Fchmod(fd, mode); }
+  int Fchown(int fd, uid_t owner, gid_t group) override {
+    return Fault() ? -1 : real_.Fchown(fd, owner, group);
+  }
+  int Close(int fd) override {
+    // A crashed process leaks its descriptors; the test process must not.
+    if (Fault()) {
+      real_.Close(fd);
+      return -1;
+    }
+    return real_.Close(fd);
+  }
+  int Stat(const std::string& path, struct stat* out) override {
+    return Fault() ? -1 : real_.Stat(path, out);
+  }
+  int Lstat(const std::string& path, struct stat* out) override {
+    return Fault() ? -1 : real_.Lstat(path, out);
+  }
+  ssize_t Readlink(const std::string& path, char* buffer, size_t size) override {
+    return Fault() ? -1 : real_.Readlink(path, buffer, size);
+  }
+  int Rename(const std::string& from, const std::string& to) override {
+    if (Fault() || Refused(from, true) || Refused(to, true)) return -1;
+    return real_.Rename(from, to);
+  }
+  int Unlink(const std::string& path) override {
+    if (Fault() || Refused(path, true)) return -1;
+    return real_.Unlink(path);
+  }
+  int Mkdir(const std::string& path, mode_t mode) override {
+    if (Fault() || Refused(path, true)) return -1;
+    return real_.Mkdir(path, mode);
+  }
+  int Realpath(const std::string& path, std::string* out) override {
+    return Fault() ? -1 : real_.Realpath(path, out);
+  }
+
+ private:
+  bool Fault() {
+    ++calls_;
+    if (calls_ == hook_at_) hook_();
+    if (crash_from_ > 0 && calls_ >= crash_from_) {
+      errno = EIO;
+      return true;
+    }
+    if (calls_ == fail_at_) {
+      errno = error_;
+      return true;
+    }
+    return false;
+  }
+  bool Interrupted() {
+    if (calls_ != disturb_at_ || !interrupt_) return false;
+    errno = EINTR;
+    return true;
+  }
+  size_t Shortened(size_t size) const {
+    return calls_ == disturb_at_ ? std::max<size_t>(1, size / 2) : size;
+  }
+  bool Refused(const std::string& path, bool changes_folder) {
+    if (!changes_folder || read_only_folder_.empty() || FolderOf(path) != read_only_folder_) {
+      return false;
+    }
+    errno = EACCES;
+    return true;
+  }
+
+  FileSystem& real_ = RealFileSystem();
+  int calls_ = 0;
+  int fail_at_ = 0;
+  int error_ = 0;
+  int disturb_at_ = 0;
+  bool interrupt_ = false;
+  int crash_from_ = 0;
+  int hook_at_ = 0;
+  std::function<void()> hook_;
+  std::string read_only_folder_;
+};
+
+}  // namespace quillmap

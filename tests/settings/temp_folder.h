@@ -1,0 +1,68 @@
+// A fresh folder per test, removed afterwards: a data folder for the files under test, and the
+// user folders for lock files and side copies pointed beside it. And whole-file helpers.
+#pragma once
+
+#include <dirent.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+namespace quillmap {
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/quillmap-XXXXXX";
+    path_ = mkdtemp(pattern.data());
+    ::mkdir(Data().c_str(), 0755);
+    ::mkdir(State().c_str(), 0700);
+    ::mkdir(Runtime().c_str(), 0700);
+    setenv("XDG_STATE_HOME", path_.c_str(), 1);  // side copies land in State()
+    setenv("XDG_RUNTIME_DIR", Runtime().c_str(), 1);
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  // A path in the data folder.
+  std::string operator/(const std::string& name) const { return Data() + "/" + name; }
+  std::string Data() const { return path_ + "/data"; }
+  std::string State() const { return path_ + "/quillmap"; }
+  std::string Runtime() const { return path_ + "/run"; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Names in the folder, "." and ".." left out.
+inline std::set<std::string> Entries(const std::string& folder) {
+  std::set<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.insert(name);
+    }
+    closedir(dir);
+  }
+  return names;
+}
+
+}  // namespace quillmap
