@@ -13,11 +13,10 @@ namespace {
 
 using region_format::kCustomYes;
 using region_format::kUnknown;
+using region_format::Length;
 
 // The grid keeps one row more than the regions in a 16-bit count.
 constexpr int kMaxListedRegions = std::numeric_limits<int16_t>::max() - 1;
-
-using region_format::Length;
 
 // A value lies outside a bound only by 0.01 mm or more.
 std::array<bool, 7> CheckRegion(const Length& x, const Length& y, const Length& w, const Length& h,

@@ -238,6 +238,34 @@ std::pair<std::string_view, bool> SplitClosingBreak(std::string_view value) {
   return {value, false};
 }
 
+// The text of lines that changes made, in chunks that never move or grow past what they
+// reserved: appending costs no copy of what is there, and a view of it stays valid.
+class TextStore {
+ public:
+  // Appends the parts as one text and returns its place.
+  uint64_t Append(std::initializer_list<std::string_view> parts) {
+    size_t total = 0;
+    for (const std::string_view part : parts) total += part.size();
+    if (chunks_.empty() ||
+        chunks_.back().size() + total > std::min(chunks_.back().capacity(), kChunkSize)) {
+      chunks_.emplace_back().reserve(std::max(total, kChunkSize));  // a long text: a chunk alone
+    }
+    std::string& chunk = chunks_.back();
+    const uint64_t place = (uint64_t{chunks_.size() - 1} << kChunkBits) | chunk.size();
+    for (const std::string_view part : parts) chunk.append(part);
+    return place;
+  }
+
+  std::string_view At(uint64_t place, size_t size) const {
+    return std::string_view(chunks_[place >> kChunkBits]).substr(place & (kChunkSize - 1), size);
+  }
+
+ private:
+  static constexpr int kChunkBits = 20;
+  static constexpr size_t kChunkSize = size_t{1} << kChunkBits;
+  std::vector<std::string> chunks_;
+};
+
 constexpr uint32_t kNoSection = UINT32_MAX;
 constexpr uint32_t kUntouched = UINT32_MAX;
 // Room for a region section: header, seven keys, the empty line.
@@ -250,8 +278,12 @@ struct Section {
   uint64_t raw_size = 0;
   uint32_t lines = kUntouched;      // its line table in `Impl::touched` once a change touched it
   uint32_t next_same = kNoSection;  // the next section of this name, hidden while this lives
+  uint16_t name_size = 0;           // where the name stands in the header line, for lookups
+  uint8_t name_begin = 0;
+  bool far_name = false;  // too far in or too long for the two fields above
   bool deleted = false;
 };
+static_assert(sizeof(Section) == 32);
 
 }  // namespace
 
@@ -265,17 +297,21 @@ struct ProfileDocument::Impl {
   };
   static_assert(sizeof(Slot) == 8);
 
-  std::string base;   // the parsed bytes
-  std::string store;  // the text of lines that changes made
+  std::string base;  // the parsed bytes
+  TextStore store;   // the text of lines that changes made
   std::vector<Line> preamble;
   std::vector<Section> sections;
   std::deque<std::vector<Line>> touched;  // a deque, so a reference survives an append
   size_t first_live = 0;                  // every section before it is deleted
   std::vector<Slot> slots = std::vector<Slot>(16);
   size_t used_slots = 0;
+  // The section the last write went to, by the name the caller gave: writes come in runs.
+  std::string last_written_name;
+  uint32_t last_written = kNoSection;
 
   std::string_view Text(const Line& line) const {
-    return std::string_view((line.owned ? store : base).data() + line.Offset(), line.size);
+    return line.owned ? store.At(line.Offset(), line.size)
+                      : std::string_view(base).substr(line.Offset(), line.size);
   }
   std::string_view Name(const Line& line) const {
     return line.far_name ? Split(Text(line)).name
@@ -286,7 +322,8 @@ struct ProfileDocument::Impl {
   }
   std::string_view HeaderName(const Section& section) const {
     if (section.lines != kUntouched) return Name(touched[section.lines].front());
-    return Split(NextLine(Raw(section), 0).text).name;
+    if (section.far_name) return Split(NextLine(Raw(section), 0).text).name;
+    return std::string_view(base).substr(section.raw_begin + section.name_begin, section.name_size);
   }
 
   // The slot that holds the name, or the empty slot where it would go.
@@ -388,14 +425,14 @@ struct ProfileDocument::Impl {
 
   // A line of its own from the concatenated parts.
   Line MakeLine(std::initializer_list<std::string_view> parts, Eol eol) {
-    const size_t offset = store.size();
-    for (const std::string_view part : parts) store.append(part);
+    size_t size = 0;
+    for (const std::string_view part : parts) size += part.size();
     Line line;
-    line.SetOffset(offset);
-    line.size = static_cast<uint32_t>(store.size() - offset);
+    line.SetOffset(store.Append(parts));
+    line.size = static_cast<uint32_t>(size);
     line.eol = eol;
     line.owned = true;
-    Classify(std::string_view(store).substr(offset), &line);
+    Classify(Text(line), &line);
     return line;
   }
 
@@ -468,8 +505,16 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
     const RawLine line = NextLine(all, pos);
     if (IsHeader(line.text)) {
       close(pos);
-      d.sections.emplace_back().raw_begin = pos;
-      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), Split(line.text).name);
+      const std::string_view name = Split(line.text).name;
+      Section& section = d.sections.emplace_back();
+      section.raw_begin = pos;
+      const size_t name_begin = name.data() - line.text.data();
+      section.far_name = name_begin > UINT8_MAX || name.size() > UINT16_MAX;
+      if (!section.far_name) {
+        section.name_begin = static_cast<uint8_t>(name_begin);
+        section.name_size = static_cast<uint16_t>(name.size());
+      }
+      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), name);
     }
     pos = line.next;
   }
@@ -537,17 +582,22 @@ void ProfileDocument::Write(std::string_view section, std::string_view key,
   Impl& d = *impl_;
   const auto [body, closing_break] = SplitClosingBreak(value);
   const Eol style = d.Style();
-  uint32_t number = d.FindSection(section);
-  if (number == kNoSection) {
-    d.EndLastLine(style);
-    number = d.AppendSection(d.MakeLine({"[", section, "]"}, style));
+  uint32_t number = d.last_written;
+  if (number == kNoSection || section != d.last_written_name) {
+    number = d.FindSection(section);
+    if (number == kNoSection) {
+      d.EndLastLine(style);
+      number = d.AppendSection(d.MakeLine({"[", section, "]"}, style));
+    }
+    d.last_written = number;
+    d.last_written_name.assign(section.data(), section.size());
   }
   std::vector<Line>& lines = d.Lines(number);
   size_t i = d.FindKey(lines, TrimBlanks(key));
   if (i != 0) {
     const LineParts old_parts = Split(d.Text(lines[i]));
     if (old_parts.value != body) {
-      // Copied: the old text may live in the store that the new line is appended to.
+      // Copied: a chunk of a copied document may be short enough to move with the chunk list.
       const std::string prefix(d.Text(lines[i]).substr(0, old_parts.value_begin));
       lines[i] = d.MakeLine({prefix, body}, lines[i].eol == Eol::kNone ? style : lines[i].eol);
     }
@@ -574,6 +624,7 @@ void ProfileDocument::DeleteSection(std::string_view section) {
   const size_t slot = d.Probe(NameHash(section), section);
   const uint32_t number = d.slots[slot].first;
   if (number == kNoSection) return;
+  d.last_written = kNoSection;
   Section& doomed = d.sections[number];
   if (doomed.next_same != kNoSection) {
     d.slots[slot].first = doomed.next_same;

@@ -8,8 +8,9 @@
 // lines starting with ";", lines without "=", empty lines and lines before the first section
 // carry nothing. Every line is kept byte for byte, line endings included, until a change
 // touches it; new lines take the line ending of the file's first line (CRLF in a new file).
-// A value with leading blanks, or a name that starts with "[" or ";" or holds "=", cannot be
-// read back, as on Windows; a line break inside a value is written as given.
+// A value with leading blanks, and a key that starts with ";", holds "=", or starts with "["
+// and holds "]", cannot be read back, as on Windows; a line break inside a value is written as
+// given.
 #pragma once
 
 #include <memory>
@@ -22,6 +23,9 @@
 
 namespace quillmap {
 
+// Untouched sections stay slices of the parsed bytes, so reading a large file costs little
+// more than the bytes. Not safe for use from two threads while one of them changes it; a
+// moved-from document may only be assigned to or destroyed.
 class ProfileDocument {
  public:
   ProfileDocument();
@@ -67,8 +71,9 @@ class ProfileDocument {
 bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,
                  FileSystem& fs = RealFileSystem());
 
-// Writes the document atomically. With `expected`, the file is first compared with it and left
-// alone when it differs.
+// Writes the document atomically (AtomicWriteFile). With `expected`, the file is compared with
+// it just before it is replaced and left alone when it differs; nothing is written when the
+// document still holds exactly what was read.
 WriteResult CommitProfile(const std::string& path, const ProfileDocument& doc,
                           const FileSnapshot* expected = nullptr,
                           FileSystem& fs = RealFileSystem());

@@ -17,16 +17,10 @@
 namespace quillmap {
 namespace {
 
-mode_t ModeOf(const std::string& path) {
+struct stat StatOf(const std::string& path) {
   struct stat st {};
   ::stat(path.c_str(), &st);
-  return st.st_mode & 07777;
-}
-
-ino_t InodeOf(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_ino;
+  return st;
 }
 
 class AtomicFileTest : public ::testing::Test {
@@ -39,20 +33,14 @@ class AtomicFileTest : public ::testing::Test {
   }
 
   // The promise of every write: the new bytes after success, the old ones after a failure,
-  // mode and owner kept, nothing left beside the file, and no side copy that would change
-  // the file at the next start.
+  // mode and owner kept, nothing left beside the file, and no side copy that would change the
+  // file at the next start.
   void ExpectOldOrNew(WriteResult result, const std::string& what) {
     const std::string now = ReadBytes(path_);
-    if (result == WriteResult::kOk) {
-      EXPECT_EQ(now, new_) << what;
-    } else {
-      EXPECT_EQ(result, WriteResult::kFailed) << what;
-      EXPECT_EQ(now, old_) << what;
-    }
-    struct stat st {};
-    ::stat(path_.c_str(), &st);
-    EXPECT_EQ(st.st_mode & 07777, 0640u) << what;
-    EXPECT_EQ(st.st_uid, owner_) << what;
+    EXPECT_EQ(now, result == WriteResult::kOk ? new_ : old_) << what;
+    EXPECT_TRUE(result == WriteResult::kOk || result == WriteResult::kFailed) << what;
+    EXPECT_EQ(StatOf(path_).st_mode & 07777, 0640u) << what;
+    EXPECT_EQ(StatOf(path_).st_uid, owner_) << what;
     EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"}) << what;
     RecoverInterruptedWrite(path_);
     EXPECT_EQ(ReadBytes(path_), now) << what;
@@ -82,72 +70,17 @@ class AtomicFileTest : public ::testing::Test {
   uid_t owner_ = geteuid();
 };
 
-TEST_F(AtomicFileTest, ReplacesTheFileAndCreatesAMissingOne) {
-  ExpectOldOrNew(AtomicWriteFile(path_, new_), "plain write");
-  const std::string fresh = dir_ / "new.ini";
-  ASSERT_EQ(AtomicWriteFile(fresh, "x"), WriteResult::kOk);
-  EXPECT_EQ(ReadBytes(fresh), "x");
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  EXPECT_EQ(ModeOf(fresh), 0666 & ~mask);
-}
-
-TEST_F(AtomicFileTest, RefusesWhatItMustNotReplaceEvenForRoot) {
-  ::chmod(path_.c_str(), 0444);
-  EXPECT_EQ(AtomicWriteFile(path_, new_), WriteResult::kFailed);
-  EXPECT_EQ(ReadBytes(path_), old_);
-  EXPECT_EQ(ModeOf(path_), 0444u);
-
-  const std::string folder = dir_ / "folder";
-  const std::string fifo = dir_ / "fifo";
-  ::mkdir(folder.c_str(), 0755);
-  ::mkfifo(fifo.c_str(), 0644);
-  EXPECT_EQ(AtomicWriteFile(folder, new_), WriteResult::kFailed);
-  EXPECT_EQ(AtomicWriteFile(fifo, new_), WriteResult::kFailed);
-  EXPECT_EQ(AtomicWriteFile(dir_ / "missing/ChipRegions.ini", new_), WriteResult::kFailed);
-  EXPECT_EQ(Entries(dir_.Data()), (std::set<std::string>{"ChipRegions.ini", "fifo", "folder"}));
-}
-
-TEST_F(AtomicFileTest, ReplacesTheTargetOfALinkChainAndKeepsTheLinks) {
-  ::mkdir((dir_ / "real").c_str(), 0755);
-  const std::string target = dir_ / "real/regions.ini";
-  WriteBytes(target, old_);
-  ASSERT_EQ(::symlink("../real/regions.ini", (dir_ / "real/hop").c_str()), 0);
-  ASSERT_EQ(::symlink("real/hop", (dir_ / "link.ini").c_str()), 0);
-  ASSERT_EQ(AtomicWriteFile(dir_ / "link.ini", new_), WriteResult::kOk);
-  EXPECT_EQ(ReadBytes(target), new_);
-  struct stat st {};
-  ASSERT_EQ(::lstat((dir_ / "link.ini").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(Entries(dir_ / "real"), (std::set<std::string>{"hop", "regions.ini"}));
-}
-
-TEST_F(AtomicFileTest, ComparesWithWhatTheCommandRead) {
-  const FileSnapshot stale{true, "[A]\r\nk=seen earlier\r\n"};
-  EXPECT_EQ(AtomicWriteFile(path_, new_, &stale), WriteResult::kChangedOnDisk);
-  EXPECT_EQ(ReadBytes(path_), old_);
-  const FileSnapshot missing{false, ""};
-  EXPECT_EQ(AtomicWriteFile(path_, new_, &missing), WriteResult::kChangedOnDisk);
-
-  // Writing what the file already holds touches nothing.
-  const ino_t inode = InodeOf(path_);
-  const FileSnapshot current{true, old_};
-  EXPECT_EQ(AtomicWriteFile(path_, old_, &current), WriteResult::kOk);
-  EXPECT_EQ(InodeOf(path_), inode);
-  EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"});
-}
-
 TEST_F(AtomicFileTest, EveryFailingCallLeavesTheOldOrTheNewFile) {
   FailEveryCall([](FaultyFileSystem&) {});
 }
 
 TEST_F(AtomicFileTest, FolderThatRefusesNewFilesGetsTheFileRewrittenInPlace) {
-  const ino_t inode = InodeOf(path_);
+  const ino_t inode = StatOf(path_).st_ino;
   FaultyFileSystem read_only_folder;
   read_only_folder.RefuseNewFilesIn(dir_.Data());
-  ExpectOldOrNew(AtomicWriteFile(path_, new_, nullptr, read_only_folder), "in place");
-  EXPECT_EQ(ReadBytes(path_), new_);
-  EXPECT_EQ(InodeOf(path_), inode);
+  ASSERT_EQ(AtomicWriteFile(path_, new_, nullptr, read_only_folder), WriteResult::kOk);
+  EXPECT_EQ(StatOf(path_).st_ino, inode);
+  ExpectOldOrNew(WriteResult::kOk, "in place");
   FailEveryCall([this](FaultyFileSystem& fs) { fs.RefuseNewFilesIn(dir_.Data()); });
 }
 
@@ -172,15 +105,6 @@ TEST_F(AtomicFileTest, InterruptedAndShortTransfersAreCompleted) {
   }
 }
 
-TEST_F(AtomicFileTest, RealReadOnlyFolderStillGetsTheChange) {
-  // Root may write into it anyway, others get the in-place rewrite: the change arrives both ways.
-  ::chmod(dir_.Data().c_str(), 0555);
-  const WriteResult result = AtomicWriteFile(path_, new_);
-  ::chmod(dir_.Data().c_str(), 0755);
-  EXPECT_EQ(result, WriteResult::kOk);
-  ExpectOldOrNew(result, "read-only folder");
-}
-
 TEST_F(AtomicFileTest, FullDiskLeavesTheOldFile) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
@@ -197,6 +121,15 @@ TEST_F(AtomicFileTest, FullDiskLeavesTheOldFile) {
   ExpectOldOrNew(WriteResult::kFailed, "file size limit");
 }
 
+TEST_F(AtomicFileTest, RealReadOnlyFolderStillGetsTheChange) {
+  // Root writes into it anyway, others get the in-place rewrite: the change arrives both ways.
+  ::chmod(dir_.Data().c_str(), 0555);
+  const WriteResult result = AtomicWriteFile(path_, new_);
+  ::chmod(dir_.Data().c_str(), 0755);
+  EXPECT_EQ(result, WriteResult::kOk);
+  ExpectOldOrNew(result, "read-only folder");
+}
+
 TEST_F(AtomicFileTest, InPlaceRewriteCutShortIsFinishedAtTheNextStart) {
   const std::string longer = "[A]\r\nk=old\r\n; a tail that the new content lacks\r\n";
   const std::string shorter = "[A]\r\nk=new\r\n";
@@ -208,29 +141,56 @@ TEST_F(AtomicFileTest, InPlaceRewriteCutShortIsFinishedAtTheNextStart) {
     fs.CrashAt(n);
     AtomicWriteFile(path_, shorter, nullptr, fs);
     const std::string left = ReadBytes(path_);
-    if (left != longer && left != shorter) ++cut_half_way;
+    cut_half_way += left != longer && left != shorter;
     RecoverInterruptedWrite(path_);
     const std::string recovered = ReadBytes(path_);
     EXPECT_TRUE(recovered == longer || recovered == shorter) << "crash at call " << n;
-    const std::string side = SideCopyPath(path_);
-    EXPECT_NE(::access(side.c_str(), F_OK), 0) << "crash at call " << n;
+    EXPECT_NE(::access(SideCopyPath(path_).c_str(), F_OK), 0) << "crash at call " << n;
     if (fs.calls() < n) break;
   }
   EXPECT_GT(cut_half_way, 0);
 }
 
-TEST(ReadFileSnapshotTest, TellsMissingFromUnreadable) {
-  TempFolder dir;
-  FileSnapshot snapshot{true, "stale"};
-  EXPECT_TRUE(ReadFileSnapshot(dir / "missing", &snapshot));
-  EXPECT_FALSE(snapshot.exists);
-  EXPECT_EQ(snapshot.bytes, "");
-  EXPECT_FALSE(ReadFileSnapshot(dir.Data(), &snapshot));
-  const std::string bytes(70000, '\xE9');
-  WriteBytes(dir / "f", bytes);
-  EXPECT_TRUE(ReadFileSnapshot(dir / "f", &snapshot));
-  EXPECT_TRUE(snapshot.exists);
-  EXPECT_EQ(snapshot.bytes, bytes);
+TEST_F(AtomicFileTest, RefusesWhatItMustNotReplaceEvenForRoot) {
+  ::chmod(path_.c_str(), 0444);
+  EXPECT_EQ(AtomicWriteFile(path_, new_), WriteResult::kFailed);
+  EXPECT_EQ(ReadBytes(path_), old_);
+  ::mkdir((dir_ / "folder").c_str(), 0755);
+  ::mkfifo((dir_ / "fifo").c_str(), 0644);
+  EXPECT_EQ(AtomicWriteFile(dir_ / "folder", new_), WriteResult::kFailed);
+  EXPECT_EQ(AtomicWriteFile(dir_ / "fifo", new_), WriteResult::kFailed);
+  EXPECT_EQ(AtomicWriteFile(dir_ / "missing/ChipRegions.ini", new_), WriteResult::kFailed);
+  EXPECT_EQ(Entries(dir_.Data()), (std::set<std::string>{"ChipRegions.ini", "fifo", "folder"}));
+}
+
+TEST_F(AtomicFileTest, ReplacesTheTargetOfALinkChainAndKeepsTheLinks) {
+  ::mkdir((dir_ / "real").c_str(), 0755);
+  WriteBytes(dir_ / "real/regions.ini", old_);
+  ASSERT_EQ(::symlink("../real/regions.ini", (dir_ / "real/hop").c_str()), 0);
+  ASSERT_EQ(::symlink("real/hop", (dir_ / "link.ini").c_str()), 0);
+  ASSERT_EQ(AtomicWriteFile(dir_ / "link.ini", new_), WriteResult::kOk);
+  EXPECT_EQ(ReadBytes(dir_ / "real/regions.ini"), new_);
+  struct stat st {};
+  ASSERT_EQ(::lstat((dir_ / "link.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(Entries(dir_ / "real"), (std::set<std::string>{"hop", "regions.ini"}));
+}
+
+TEST_F(AtomicFileTest, ComparesWithWhatTheCommandRead) {
+  const FileSnapshot stale{true, "[A]\r\nk=seen earlier\r\n"};
+  EXPECT_EQ(AtomicWriteFile(path_, new_, &stale), WriteResult::kChangedOnDisk);
+  const FileSnapshot missing{false, ""};
+  EXPECT_EQ(AtomicWriteFile(path_, new_, &missing), WriteResult::kChangedOnDisk);
+  EXPECT_EQ(ReadBytes(path_), old_);
+  // Writing what the file already holds touches nothing; a new file gets the usual mode.
+  const ino_t inode = StatOf(path_).st_ino;
+  const FileSnapshot current{true, old_};
+  EXPECT_EQ(AtomicWriteFile(path_, old_, &current), WriteResult::kOk);
+  EXPECT_EQ(StatOf(path_).st_ino, inode);
+  ASSERT_EQ(AtomicWriteFile(dir_ / "new.ini", "x", &missing), WriteResult::kOk);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(StatOf(dir_ / "new.ini").st_mode & 0777, 0666 & ~mask);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// A FileSystem that makes real calls but can fail one chosen call, cut one read or write short
-// or interrupt it (EINTR), stop working altogether from one call on (a crash), or refuse new
-// files in one folder as a read-only folder would, even for root.
+// A FileSystem that makes the real calls but can fail one chosen call, cut one read or write
+// short or interrupt it (EINTR), stop working from one call on (a crash), refuse new files in
+// one folder as a read-only folder would even for root, or let another program act first.
 #pragma once
 
 #include <fcntl.h>
@@ -17,51 +17,35 @@ namespace quillmap {
 class FaultyFileSystem : public FileSystem {
  public:
   // Calls are numbered from 1 in the order they are made.
-  void FailCall(int n, int error) {
-    fail_at_ = n;
-    error_ = error;
-  }
+  void FailCall(int n, int error) { fail_at_ = n, error_ = error; }
   // When call n is a read or a write: it moves half the bytes, or none with EINTR.
-  void DisturbTransfer(int n, bool interrupt) {
-    disturb_at_ = n;
-    interrupt_ = interrupt;
-  }
+  void DisturbTransfer(int n, bool interrupt) { disturb_at_ = n, interrupt_ = interrupt; }
   void CrashAt(int n) { crash_from_ = n; }
   void RefuseNewFilesIn(const std::string& folder) { read_only_folder_ = folder; }
-  // Runs `action` (another program at work) just before call n is made.
-  void BeforeCall(int n, std::function<void()> action) {
-    hook_at_ = n;
-    hook_ = std::move(action);
-  }
+  void BeforeCall(int n, std::function<void()> action) { hook_at_ = n, hook_ = std::move(action); }
   int calls() const { return calls_; }
 
   int Open(const std::string& path, int flags, mode_t mode) override {
-    if (Fault() || Refused(path, (flags & O_CREAT) != 0)) return -1;
-    return real_.Open(path, flags, mode);
+    return Fault() || Refused(path, flags & O_CREAT) ? -1 : real_.Open(path, flags, mode);
   }
   ssize_t Read(int fd, void* buffer, size_t size) override {
-    if (Fault() || Interrupted()) return -1;
-    return real_.Read(fd, buffer, Shortened(size));
+    return Fault() || Interrupted() ? -1 : real_.Read(fd, buffer, Shortened(size));
   }
   ssize_t Write(int fd, const void* buffer, size_t size) override {
-    if (Fault() || Interrupted()) return -1;
-    return real_.Write(fd, buffer, Shortened(size));
+    return Fault() || Interrupted() ? -1 : real_.Write(fd, buffer, Shortened(size));
   }
   int Fsync(int fd) override { return Fault() ? -1 : real_.Fsync(fd); }
-  int Ftruncate(int fd, off_t length) override {
-    return Fault() ? -1 : real_.Ftruncate(fd, length);
-  }
+  int Ftruncate(int fd, off_t size) override { return Fault() ? -1 : real_.Ftruncate(fd, size); }
   int Fchmod(int fd, mode_t mode) override { return Fault() ? -1 : real_.Fchmod(fd, mode); }
-  int Fchown(int fd, uid_t owner, gid_t group) override {
-    return Fault() ? -1 : real_.Fchown(fd, owner, group);
+  int Fchown(int fd, uid_t uid, gid_t gid) override {
+    return Fault() ? -1 : real_.Fchown(fd, uid, gid);
   }
   int Close(int fd) override {
-    // A crashed process leaks its descriptors; the test process must not.
-    if (Fault()) {
-      real_.Close(fd);
-      return -1;
-    }
-    return real_.Close(fd);
+    const bool fault = Fault();
+    const int error = errno;
+    const int result = real_.Close(fd);  // even when "crashed": the test process must not leak
+    if (fault) errno = error;
+    return fault ? -1 : result;
   }
   int Stat(const std::string& path, struct stat* out) override {
     return Fault() ? -1 : real_.Stat(path, out);
@@ -73,16 +57,13 @@ class FaultyFileSystem : public FileSystem {
     return Fault() ? -1 : real_.Readlink(path, buffer, size);
   }
   int Rename(const std::string& from, const std::string& to) override {
-    if (Fault() || Refused(from, true) || Refused(to, true)) return -1;
-    return real_.Rename(from, to);
+    return Fault() || Refused(from, true) || Refused(to, true) ? -1 : real_.Rename(from, to);
   }
   int Unlink(const std::string& path) override {
-    if (Fault() || Refused(path, true)) return -1;
-    return real_.Unlink(path);
+    return Fault() || Refused(path, true) ? -1 : real_.Unlink(path);
   }
   int Mkdir(const std::string& path, mode_t mode) override {
-    if (Fault() || Refused(path, true)) return -1;
-    return real_.Mkdir(path, mode);
+    return Fault() || Refused(path, true) ? -1 : real_.Mkdir(path, mode);
   }
   int Realpath(const std::string& path, std::string* out) override {
     return Fault() ? -1 : real_.Realpath(path, out);
@@ -90,14 +71,9 @@ class FaultyFileSystem : public FileSystem {
 
  private:
   bool Fault() {
-    ++calls_;
-    if (calls_ == hook_at_) hook_();
-    if (crash_from_ > 0 && calls_ >= crash_from_) {
-      errno = EIO;
-      return true;
-    }
-    if (calls_ == fail_at_) {
-      errno = error_;
+    if (++calls_ == hook_at_) hook_();
+    if ((crash_from_ > 0 && calls_ >= crash_from_) || calls_ == fail_at_) {
+      errno = calls_ == fail_at_ ? error_ : EIO;
       return true;
     }
     return false;
@@ -119,13 +95,8 @@ class FaultyFileSystem : public FileSystem {
   }
 
   FileSystem& real_ = RealFileSystem();
-  int calls_ = 0;
-  int fail_at_ = 0;
-  int error_ = 0;
-  int disturb_at_ = 0;
+  int calls_ = 0, fail_at_ = 0, error_ = 0, disturb_at_ = 0, crash_from_ = 0, hook_at_ = 0;
   bool interrupt_ = false;
-  int crash_from_ = 0;
-  int hook_at_ = 0;
   std::function<void()> hook_;
   std::string read_only_folder_;
 };
