@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "dialogs/key_preview.h"
 #include "dialogs/twips.h"
@@ -30,8 +31,10 @@ SelectScanner::SelectScanner(Global& global, UserInterface& ui, QWidget* parent)
   lblMsg_ = new QLabel("Select a scanner to edit scan regions", this);
   lblMsg_->setObjectName("lblMsg");
   lblMsg_->setGeometry(TwipsRect(240, 240, 2775, 255));
-  lblMsg_->setMinimumWidth(lblMsg_->sizeHint().width());
-  lblMsg_->adjustSize();
+  lblMsg_->resize(std::max(lblMsg_->width(), lblMsg_->sizeHint().width()), lblMsg_->height());
+  // The layout suits the scanner software's narrow type: with a wider font the dialog widens so
+  // that the message keeps its margin rather than being cut.
+  setFixedSize(std::max(width(), lblMsg_->geometry().right() + 1 + TwipsToPixels(240)), height());
 
   for (const std::string& name : global_.Scanner.ModelList) {
     cboScanner_->addItem(QString::fromStdString(name));

@@ -36,10 +36,10 @@ bool IsOverflow(std::string_view int_digits, std::string_view frac_digits,
     if (frac_first == std::string_view::npos) return false;  // zero
     place = -static_cast<long long>(frac_first);
   }
-  // strtol saturates, which keeps the sum within long long.
+  // strtol saturates at LONG_MAX, so the exponent is compared with the place, never added.
   const long exponent =
       exp_text.empty() ? 0 : std::strtol(std::string(exp_text).c_str(), nullptr, 10);
-  return place + exponent > 0;
+  return exponent > -place;
 }
 
 // Parses the grammar of IsNumber and converts with std::from_chars, which reads the "C" form

@@ -99,6 +99,19 @@ TEST_F(StartupWindowTest, ASelectionFailureFromTheDialogEndsTheProgram) {
   EXPECT_THAT(ui_.Texts(), ElementsAre("Unable to locate the scan region system file (" +
                                        Data().toStdString() + "RegionDB.sys)"));
   EXPECT_FALSE(window_->isVisible());
+
+  // The file changed under the dialog and no longer holds the chosen model.
+  ui_.messages.clear();
+  WriteSystemFile(SystemFileLayout::kModelTable);
+  OnModalDialog([&](QWidget* dialog) {
+    WriteFile(Data() + kSystemFileName,
+              BuildSystemFile(ParseModelDescriptions("VX6600 2 0.5 73 24.5 71 24 0.5 0.5\n"),
+                              SystemFileLayout::kModelTable));
+    QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+  });
+  EXPECT_EQ(Start(""), StartupOutcome::kFailed);
+  EXPECT_THAT(ui_.Texts(), ElementsAre("Unable to locate the scan region VX2200e in system file (" +
+                                       Data().toStdString() + "RegionDB.sys)"));
 }
 
 // Records whether the main window was on screen when each message came.
