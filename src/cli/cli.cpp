@@ -35,29 +35,16 @@ std::string ModelLines(const std::vector<std::string>& models) {
   return lines;
 }
 
-void UseRegionFolder(const std::string& folder, Global& global) {
-  global.DataFolderPath = FolderWithSeparator(folder);
-  global.RegionFilePath = global.DataFolderPath + kRegionFileName;
-}
-
 // The start-up's road to the two files: --data-folder, or the registry value Path and then
 // the program's own folder.
 void SettleDataFolder(const std::optional<std::string>& data_folder, const CliInputs& inputs,
                       Global& global) {
   if (data_folder) {
-    UseRegionFolder(*data_folder, global);
+    quillmap::SettleDataFolder(*data_folder, std::nullopt, global);
   } else {
-    UseRegionFolder(ReadRegistryString(inputs.registry, RegistryRoot::kLocalMachine, kMicroarrayKey,
-                                       kPathValue, ""),
-                    global);
-    if (!FileExists(global.RegionFilePath)) UseRegionFolder(inputs.program_folder, global);
-  }
-  if (!FileExists(global.RegionFilePath)) {
-    throw Error(kErrFileAccess, kUnableToLocate + global.RegionFilePath);
-  }
-  global.SystemFilePath = global.DataFolderPath + kSystemFileName;
-  if (!FileExists(global.SystemFilePath)) {
-    throw Error(kErrFileAccess, kUnableToLocate + global.SystemFilePath);
+    quillmap::SettleDataFolder(ReadRegistryString(inputs.registry, RegistryRoot::kLocalMachine,
+                                                  kMicroarrayKey, kPathValue, ""),
+                               inputs.program_folder, global);
   }
 }
 

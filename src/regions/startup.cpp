@@ -31,20 +31,9 @@ void RunSequence(const StartupInputs& inputs, Global& global, StartupWindow& win
   window.CentreOnScreen();
   window.SetupToolbar();
 
-  global.DataFolderPath = FolderWithSeparator(ReadRegistryString(
-      inputs.registry, RegistryRoot::kLocalMachine, kMicroarrayKey, kPathValue, ""));
-  global.RegionFilePath = global.DataFolderPath + kRegionFileName;
-  if (!FileExists(global.RegionFilePath)) {
-    global.DataFolderPath = FolderWithSeparator(inputs.program_folder);
-    global.RegionFilePath = global.DataFolderPath + kRegionFileName;
-    if (!FileExists(global.RegionFilePath)) {
-      throw Error(kErrFileAccess, kUnableToLocate + global.RegionFilePath);
-    }
-  }
-  global.SystemFilePath = global.DataFolderPath + kSystemFileName;
-  if (!FileExists(global.SystemFilePath)) {
-    throw Error(kErrFileAccess, kUnableToLocate + global.SystemFilePath);
-  }
+  SettleDataFolder(ReadRegistryString(inputs.registry, RegistryRoot::kLocalMachine, kMicroarrayKey,
+                                      kPathValue, ""),
+                   inputs.program_folder, global);
 
   ChooseModel(global.SystemFilePath, command_line_text, global.Scanner,
               [&window] { window.ShowSelectScanner(); });
@@ -75,6 +64,24 @@ std::string FolderWithSeparator(const std::string& folder) {
   std::string result = TrimBlanks(folder);
   if (result.empty() || result.back() != kPathSeparator) result += kPathSeparator;
   return result;
+}
+
+void SettleDataFolder(const std::string& folder, const std::optional<std::string>& fallback_folder,
+                      Global& global) {
+  const auto use_folder = [&global](const std::string& candidate) {
+    global.DataFolderPath = FolderWithSeparator(candidate);
+    global.RegionFilePath = global.DataFolderPath + kRegionFileName;
+  };
+  use_folder(folder);
+  if (!FileExists(global.RegionFilePath) && fallback_folder) use_folder(*fallback_folder);
+  if (!FileExists(global.RegionFilePath)) {
+    throw Error(kErrFileAccess, kUnableToLocate + global.RegionFilePath);
+  }
+  // The system file has no second candidate folder: it must lie beside the region file.
+  global.SystemFilePath = global.DataFolderPath + kSystemFileName;
+  if (!FileExists(global.SystemFilePath)) {
+    throw Error(kErrFileAccess, kUnableToLocate + global.SystemFilePath);
+  }
 }
 
 bool FileExists(const std::string& path) {

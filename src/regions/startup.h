@@ -3,6 +3,7 @@
 // through StartupWindow, so every road through it runs without a display.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "regions/global.h"
@@ -81,5 +82,10 @@ std::string FolderWithSeparator(const std::string& folder);
 
 // True when something other than a folder exists at `path`.
 bool FileExists(const std::string& path);
+
+// Sets DataFolderPath from `folder` (or, when no region file lies there, from `fallback_folder`)
+// and the two file paths; throws Error 5001 "Unable to locate " + the path of a missing file.
+void SettleDataFolder(const std::string& folder, const std::optional<std::string>& fallback_folder,
+                      Global& global);
 
 }  // namespace quillmap
