@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 QUILLMAP_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev
-  fonts-dejavu-core libgtest-dev libgmock-dev libbenchmark-dev)
+  fonts-dejavu-core libgtest-dev libgmock-dev libbenchmark-dev poppler-utils)
 
 quillmap_install_packages() {
   local missing=()

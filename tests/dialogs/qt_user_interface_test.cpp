@@ -33,22 +33,5 @@ TEST(QtUserInterfaceTest, MessageBoxCarriesTheTitleAndTheAnswer) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST(QtUserInterfaceTest, MissingHelpDocumentIsReported) {
-  struct RecordingUi : QtUserInterface {
-    using QtUserInterface::QtUserInterface;
-    MessageAnswer ShowMessage(const std::string& text, MessageButtons, MessageIcon) override {
-      shown.push_back(text);
-      return MessageAnswer::kOk;
-    }
-    std::vector<std::string> shown;
-  };
-  Global global;
-  global.DataFolderPath = "/nonexistent/scan/";
-  RecordingUi ui(global);
-  ui.ShowHelp();
-  EXPECT_EQ(ui.shown,
-            std::vector<std::string>{"Unable to locate /nonexistent/scan/Help/Quillmap.pdf"});
-}
-
 }  // namespace
 }  // namespace quillmap
