@@ -20,6 +20,8 @@
 #include "app/single_instance.h"
 #include "app/slide_figure.h"
 #include "app/svg_icon.h"
+#include "dialogs/about_box.h"
+#include "dialogs/edit_region.h"
 #include "dialogs/key_preview.h"
 #include "dialogs/select_scanner.h"
 #include "dialogs/twips.h"
@@ -393,11 +395,21 @@ void RegionWindow::chkCustomOnly_Click() {
   }
 }
 
-// The commands and the about box arrive with their own change; until then they do nothing.
-void RegionWindow::NewCommand() {}
-void RegionWindow::ModifyCommand() {}
-void RegionWindow::DeleteCommand() {}
-void RegionWindow::ShowAbout() {}
+void RegionWindow::NewCommand() { RegionCommands(global_, *this, ui_, registry_).NewCommand(); }
+
+void RegionWindow::ModifyCommand() {
+  RegionCommands(global_, *this, ui_, registry_).ModifyCommand();
+}
+
+void RegionWindow::DeleteCommand() {
+  RegionCommands(global_, *this, ui_, registry_).DeleteCommand();
+}
+
+bool RegionWindow::RunEditDialog(const std::string& edit_mode) {
+  return ShowEditRegion(global_, ui_, edit_mode, this);
+}
+
+void RegionWindow::ShowAbout() { ShowHelpAbout(ui_, this); }
 
 void RegionWindow::ShowHelp() { ui_.ShowHelp(); }
 

@@ -5,10 +5,13 @@
 
 #include <QMainWindow>
 #include <string>
+#include <utility>
 
 #include "regions/global.h"
+#include "regions/region_commands.h"
 #include "regions/startup.h"
 #include "regions/user_interface.h"
+#include "settings/registry.h"
 
 class QAction;
 class QCheckBox;
@@ -22,7 +25,7 @@ class RegionTableModel;
 class SingleInstance;
 class SlideFigure;
 
-class RegionWindow : public QMainWindow, public StartupWindow {
+class RegionWindow : public QMainWindow, public StartupWindow, public CommandWindow {
   Q_OBJECT
 
  public:
@@ -30,6 +33,9 @@ class RegionWindow : public QMainWindow, public StartupWindow {
   RegionWindow(Global& global, UserInterface& ui, SingleInstance* single_instance = nullptr,
                QWidget* parent = nullptr);
   ~RegionWindow() override;
+
+  // Where the commands keep the default region's name; the environment's store until set.
+  void SetRegistry(RegistryStore registry) { registry_ = std::move(registry); }
 
   // StartupWindow.
   bool EarlierInstanceRunning() override;
@@ -55,16 +61,18 @@ class RegionWindow : public QMainWindow, public StartupWindow {
   // Empties the grid down to its header row and sets the columns' titles and widths.
   void SetupGrid();
   // The selected rows with *first <= *last; 0 and 0 when nothing (the header) is selected.
-  void GetSelectedRows(int* first, int* last) const;
-  void ClearCurrentRegion();
+  void GetSelectedRows(int* first, int* last) const override;
+  void ClearCurrentRegion() override;
   // Throws Error 5001 "Unable to open readonly file " for a region file without write bits.
-  bool IniFileReadOnly() const;
+  bool IniFileReadOnly() const override;
 
   // A cell's text by grid row (data rows from 1) and column, hidden columns included.
-  std::string CellText(int row, int column) const;
-  int DataRowCount() const;
-  const std::string& DefaultRegionName() const { return default_region_name_; }
-  const std::string& SuppliedDefaultName() const { return supplied_default_name_; }
+  std::string CellText(int row, int column) const override;
+  int DataRowCount() const override;
+  const std::string& DefaultRegionName() const override { return default_region_name_; }
+  const std::string& SuppliedDefaultName() const override { return supplied_default_name_; }
+  // The edit dialog, modal; true when Save closed it.
+  bool RunEditDialog(const std::string& edit_mode) override;
   int HeightColumn() const { return height_column_; }
 
   // The window's size in its normal state, which the user cannot change.
@@ -94,6 +102,7 @@ class RegionWindow : public QMainWindow, public StartupWindow {
   Global& global_;
   UserInterface& ui_;
   SingleInstance* single_instance_;
+  RegistryStore registry_ = RegistryStore::FromEnvironment();
 
   QWidget* client_ = nullptr;
   SlideFigure* figure_ = nullptr;

@@ -8,6 +8,7 @@
 #include "cli/cli_output.h"
 #include "regions/edit_rules.h"
 #include "regions/read_only.h"
+#include "regions/region_commands.h"
 #include "regions/region_file.h"
 #include "regions/startup.h"
 #include "settings/error.h"
@@ -17,8 +18,6 @@ namespace quillmap::cli {
 namespace {
 
 constexpr char kSeparator = '.';
-// The Custom value of a region supplied with the scanner software, which no command may touch.
-constexpr const char* kSuppliedCustom = "NO";
 
 int Refuse(CommandContext& context, const std::string& message) {
   context.err << WithNewlines(message) << "\n";
@@ -110,11 +109,6 @@ std::string DefaultRegionName(const RegistryStore& registry) {
                                        kRegionNameValue, ""));
 }
 
-void WriteDefaultRegionName(const RegistryStore& registry, const std::string& name) {
-  WriteRegistryString(registry, RegistryRoot::kCurrentUser, kScanOptionsKey, kRegionNameValue,
-                      name);
-}
-
 }  // namespace
 
 int RunAdd(CommandContext& context) {
@@ -147,7 +141,7 @@ int RunModify(CommandContext& context) {
   const RegionList list = LoadedList(doc, global.Scanner.Limits);
   const RegionRow& row = list.rows[ResolveRegion(list, context.args.regions.front())];
   if (row.cells[kColumnCustom] == kSuppliedCustom) {
-    return Refuse(context, "Cannot modify Velmora supplied regions " + row.cells[kColumnName]);
+    return Refuse(context, kCannotModifySupplied + row.cells[kColumnName]);
   }
   ScanRegion& current = global.CurrentRegion;
   current = ReadRegion(doc, row.cells[kColumnSectionName], kSeparator);
@@ -188,37 +182,22 @@ int RunDelete(CommandContext& context) {
   std::sort(rows.rbegin(), rows.rend());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 
-  std::string default_name = DefaultRegionName(context.registry);
-  bool default_deleted = false;
-  std::vector<std::string> deleted;
-  std::optional<Error> stop;
+  std::vector<RegionToDelete> regions;
   for (size_t index : rows) {
-    const RegionRow& row = list.rows[index];
-    if (row.cells[kColumnCustom] == kSuppliedCustom) {
-      stop =
-          Error(kErrFileAccess, "Cannot delete Velmora supplied region " + row.cells[kColumnName]);
-      break;
-    }
-    ScanRegion& current = global.CurrentRegion;
-    current = ReadRegion(doc, row.cells[kColumnSectionName], kSeparator);
-    const std::string name = current.RegionName;
-    try {
-      DeleteRegion(doc, current, kSeparator);
-    } catch (const Error& error) {
-      stop = error;
-      break;
-    }
-    deleted.push_back(row.cells[kColumnSectionName] + ": " + name);
-    if (default_name == name) {
-      default_name = list.SuppliedDefaultName;
-      default_deleted = true;
-    }
+    const auto& cells = list.rows[index].cells;
+    regions.push_back({cells[kColumnCustom], cells[kColumnName], cells[kColumnSectionName]});
   }
+  const DeleteOutcome outcome = DeleteRegions(doc, regions, DefaultRegionName(context.registry),
+                                              list.SuppliedDefaultName, kSeparator);
   // The regions deleted before a refusal stay deleted, as in the window.
   session.Commit(kDeleteWriteMessage);
-  if (default_deleted) WriteDefaultRegionName(context.registry, default_name);
-  for (const std::string& line : deleted) context.out << "Deleted " << line << "\n";
-  if (stop) return Refuse(context, stop->Description());
+  if (outcome.new_default_region_name) {
+    WriteDefaultRegionName(context.registry, *outcome.new_default_region_name);
+  }
+  for (size_t i = 0; i < outcome.deleted; ++i) {
+    context.out << "Deleted " << regions[i].section_name << ": " << regions[i].name << "\n";
+  }
+  if (outcome.stopped_by) return Refuse(context, outcome.stopped_by->Description());
   return kExitDone;
 }
 

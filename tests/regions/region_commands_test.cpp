@@ -1,0 +1,258 @@
+// The new, modify and delete commands on real files through a window that lists the file as the
+// main window does: their messages, the rows they touch, the registry's default region and the
+// selection they leave.
+#include "regions/region_commands.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "regions/region_file.h"
+#include "regions/startup.h"
+#include "settings/temp_folder.h"
+#include "support/fake_ui.h"
+
+namespace quillmap {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+std::string Crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
+  return out;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+std::string Before(const std::string& text, const std::string& marker) {
+  return text.substr(0, text.find(marker));
+}
+
+// The list as the main window holds it; logs the dialogs, loads and selections in order.
+struct FakeWindow : CommandWindow {
+  explicit FakeWindow(Global& g) : global(g) {}
+
+  bool IniFileReadOnly() const override { return false; }
+  void GetSelectedRows(int* f, int* l) const override { *f = first, *l = last; }
+  std::string CellText(int row, int column) const override {
+    return rows.at(row - 1).cells[column];
+  }
+  int DataRowCount() const override { return static_cast<int>(rows.size()); }
+  void ClearCurrentRegion() override { global.CurrentRegion = ScanRegion(); }
+  bool RunEditDialog(const std::string& mode) override {
+    calls.push_back(mode + " " + global.CurrentRegion.SectionName + " " +
+                    global.CurrentRegion.RegionName);
+    return dialog();
+  }
+  void LoadRegionList() override {
+    calls.push_back("LoadRegionList");
+    RegionList list = quillmap::LoadRegionList(global.RegionFilePath, false, ModelLimits(), '.');
+    rows = std::move(list.rows);
+    supplied_default = list.SuppliedDefaultName;
+  }
+  void SelectRows(int f, int l) override {
+    calls.push_back("SelectRows " + std::to_string(f) + " " + std::to_string(l));
+    first = f, last = l;
+  }
+  const std::string& DefaultRegionName() const override { return default_name; }
+  void SetDefaultRegionName(const std::string& name) override { default_name = name; }
+  const std::string& SuppliedDefaultName() const override { return supplied_default; }
+
+  Global& global;
+  std::vector<RegionRow> rows;
+  int first = 1;
+  int last = 1;
+  std::string default_name = "Spot A";
+  std::string supplied_default;
+  std::vector<std::string> calls;
+  // The edit dialog: true for Save, false for Exit.
+  std::function<bool()> dialog = [] { return false; };
+};
+
+class RegionCommandsTest : public ::testing::Test {
+ protected:
+  RegionCommandsTest() {
+    global_.RegionFilePath = folder_ / kRegionFileName;
+    Load(fixture_);
+    ::mkdir((folder_ / "registry").c_str(), 0700);
+    WriteBytes(RegistryFile(), RegistryText("Spot A"));
+  }
+
+  void Load(const std::string& bytes) {
+    WriteBytes(global_.RegionFilePath, bytes);
+    window_.LoadRegionList();
+    window_.calls.clear();
+  }
+  std::string FileNow() const { return ReadBytes(global_.RegionFilePath); }
+  std::string RegistryFile() const { return folder_ / "registry/HKEY_CURRENT_USER.reg"; }
+  static std::string RegistryText(const std::string& region_name) {
+    return Crlf(
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions]\n"
+        "\"RegionName\"=\"" +
+        region_name + "\"\n");
+  }
+  // The edit dialog's Save of a new region, or of CurrentRegion under `name`.
+  bool SaveNew(const std::string& name) {
+    SaveCurrentRegion(global_, true, name, "10.00", "5.00", "8.00", "4.00");
+    return true;
+  }
+  bool SaveUnder(const std::string& name) {
+    const ScanRegion& r = global_.CurrentRegion;
+    SaveCurrentRegion(global_, false, name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight);
+    return true;
+  }
+
+  TempFolder folder_;
+  const std::string fixture_ = ReadBytes(QUILLMAP_TEST_DATA "/commands/ChipRegions.ini");
+  Global global_;
+  testing::FakeUi ui_;
+  FakeWindow window_{global_};
+  RegistryStore registry_{folder_ / "registry"};
+  RegionCommands commands_{global_, window_, ui_, registry_};
+};
+
+TEST_F(RegionCommandsTest, NothingSelectedOrNothingListed) {
+  // One region listed, the header row current.
+  Load(Replaced(Before(fixture_, "[Region2]"), "NumRegions=6", "NumRegions=1"));
+  window_.first = window_.last = 0;
+  commands_.ModifyCommand();
+  commands_.DeleteCommand();
+  Load(Crlf("[ScanRegions]\nNumRegions=0\n"));
+  commands_.ModifyCommand();
+  commands_.DeleteCommand();
+  EXPECT_THAT(ui_.Texts(),
+              ElementsAre(" Select a scan region to modify", " Select a scan region to delete",
+                          "No regions to modify", "No regions to delete"));
+  for (const testing::RecordedMessage& message : ui_.messages) {
+    EXPECT_EQ(message.buttons, MessageButtons::kOk);
+    EXPECT_EQ(message.icon, MessageIcon::kNone);
+  }
+  EXPECT_THAT(window_.calls, IsEmpty());
+
+  // New works on an empty list, with CurrentRegion emptied first.
+  global_.CurrentRegion.RegionName = "left over";
+  window_.dialog = [this] { return global_.CurrentRegion == ScanRegion() && SaveNew("Spot D"); };
+  commands_.NewCommand();
+  EXPECT_THAT(window_.calls, ElementsAre("New  ", "LoadRegionList", "SelectRows 1 1"));
+  EXPECT_EQ(window_.CellText(1, 1), "Spot D");
+}
+
+TEST_F(RegionCommandsTest, NewSelectsTheNewLastRowOrKeepsTheSelection) {
+  window_.first = 2, window_.last = 3;
+  commands_.NewCommand();
+  window_.dialog = [this] { return SaveNew("Spot D"); };
+  commands_.NewCommand();
+  EXPECT_THAT(window_.calls, ElementsAre("New  ", "LoadRegionList", "SelectRows 2 3", "New  ",
+                                         "LoadRegionList", "SelectRows 7 7"));
+  EXPECT_EQ(window_.CellText(7, 6), "Region7");
+  EXPECT_THAT(ui_.messages, IsEmpty());
+}
+
+TEST_F(RegionCommandsTest, DeleteStopsAtASuppliedRowAndKeepsWhatItDeleted) {
+  // Rows 3 to 5: Block A (supplied), Spot A (the default region), Spot B.
+  window_.first = 3, window_.last = 5;
+  ui_.answers = {MessageAnswer::kNo, MessageAnswer::kYes};
+  commands_.DeleteCommand();
+  EXPECT_EQ(FileNow(), fixture_);
+  commands_.DeleteCommand();
+
+  ASSERT_EQ(ui_.messages.size(), 3u);
+  EXPECT_EQ(ui_.messages[0].text, "Are you sure you want to delete scan region(s)?");
+  EXPECT_EQ(ui_.messages[0].buttons, MessageButtons::kYesNo);
+  EXPECT_EQ(ui_.messages[2].text, "Cannot delete Velmora supplied region Block A");
+  // Spot C, renumbered into the place of Spot A with Spot A's slide section name.
+  EXPECT_EQ(FileNow(), Replaced(Before(fixture_, "[Region4]"), "NumRegions=6", "NumRegions=4") +
+                           Crlf("[Region4]\nType=CustomerSlide3\nName=Spot C\nCustom=YES\nX=0\n"
+                                "Y=0\nW=15000\nH=9000\n\n[CustomerSlide3]\nX=40000\nY=12000\n"
+                                "AFX=38500\nAFY=12000\nPKG=5\n\n"));
+  // Reloaded; after a failure the selection is not restored.
+  EXPECT_THAT(window_.calls, ElementsAre("LoadRegionList"));
+  EXPECT_EQ(window_.DataRowCount(), 4);
+  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Full Slide"));
+  EXPECT_EQ(window_.DefaultRegionName(), "Full Slide");
+}
+
+TEST_F(RegionCommandsTest, DeletingTheLastRowSelectsTheNewLastRow) {
+  window_.first = window_.last = 6;
+  ui_.answers = {MessageAnswer::kYes};
+  commands_.DeleteCommand();
+  EXPECT_EQ(FileNow(), Replaced(Before(fixture_, "[Region6]"), "NumRegions=6", "NumRegions=5"));
+  EXPECT_THAT(window_.calls, ElementsAre("LoadRegionList", "SelectRows 5 5"));
+  // Spot C was not the default region.
+  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Spot A"));
+  EXPECT_EQ(window_.DefaultRegionName(), "Spot A");
+}
+
+TEST_F(RegionCommandsTest, ModifyOpensTheDialogForEachCustomerRowAndRenamesTheDefault) {
+  window_.default_name = "Spot B";
+  // Block A (supplied), Spot A, Spot B (Custom "yes"), Spot C.
+  window_.first = 3, window_.last = 6;
+  int dialogs = 0;
+  window_.dialog = [&] {
+    ++dialogs;
+    return dialogs == 1 ? false : dialogs == 2 ? SaveUnder("Spot Bee") : true;
+  };
+  commands_.ModifyCommand();
+
+  EXPECT_THAT(ui_.Texts(), ElementsAre("Cannot modify Velmora supplied regions Block A"));
+  EXPECT_THAT(window_.calls,
+              ElementsAre("Modify Region4 Spot A", "Modify Region5 Spot B", "Modify Region6 Spot C",
+                          "LoadRegionList", "SelectRows 3 6"));
+  EXPECT_EQ(FileNow(), Replaced(Replaced(fixture_, "Name=Spot B", "Name=Spot Bee"), "Custom=yes",
+                                "Custom=YES"));
+  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Spot Bee"));
+  EXPECT_EQ(window_.DefaultRegionName(), "Spot Bee");
+}
+
+TEST_F(RegionCommandsTest, ModifyLeavesTheRegistryUnlessTheDefaultIsRenamed) {
+  window_.first = window_.last = 4;  // Spot A, the default region
+  commands_.ModifyCommand();
+  window_.dialog = [this] { return SaveUnder("Spot A"); };
+  commands_.ModifyCommand();
+  // The comparison is exact: "spot a" is not the default region's name.
+  window_.default_name = "spot a";
+  window_.dialog = [this] { return SaveUnder("Spot Q"); };
+  commands_.ModifyCommand();
+
+  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Spot A"));
+  EXPECT_EQ(window_.DefaultRegionName(), "spot a");
+  EXPECT_EQ(window_.CellText(4, 1), "Spot Q");
+  EXPECT_THAT(ui_.messages, IsEmpty());
+}
+
+TEST_F(RegionCommandsTest, AChangeMadeByAnotherProgramIsReportedAndReloaded) {
+  window_.first = window_.last = 4;  // the list shows Spot A
+  WriteBytes(global_.RegionFilePath, Replaced(fixture_, "Name=Spot A", "Name=Spot X"));
+  window_.dialog = [] {
+    ADD_FAILURE() << "a dialog on a region that the list no longer shows";
+    return false;
+  };
+  commands_.ModifyCommand();
+  EXPECT_EQ(window_.CellText(4, 1), "Spot X");
+
+  // Now the list shows Spot X, and the other program puts Spot A back.
+  WriteBytes(global_.RegionFilePath, fixture_);
+  ui_.answers = {MessageAnswer::kYes};
+  commands_.DeleteCommand();
+
+  const std::string message = "The region file was changed by another program. Please try again.";
+  EXPECT_THAT(ui_.Texts(),
+              ElementsAre(message, "Are you sure you want to delete scan region(s)?", message));
+  EXPECT_THAT(window_.calls, ElementsAre("LoadRegionList", "LoadRegionList"));
+  EXPECT_EQ(FileNow(), fixture_);
+  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Spot A"));
+}
+
+}  // namespace
+}  // namespace quillmap
