@@ -34,6 +34,7 @@ int RunQuillmap(QApplication& app) {
 
   const StartupInputs inputs{RegistryStore::FromEnvironment(), CommandLineText(app.arguments()),
                              QCoreApplication::applicationDirPath().toStdString()};
+  window.SetRegistry(inputs.registry);
   switch (RunStartup(inputs, global, window, ui)) {
     case StartupOutcome::kRunning:
       return app.exec();

@@ -8,6 +8,7 @@
 
 #include "regions/edit_rules.h"
 #include "regions/global.h"
+#include "regions/region_commands.h"
 #include "regions/region_file.h"
 #include "regions/user_interface.h"
 
@@ -17,9 +18,6 @@ class QPushButton;
 namespace quillmap {
 
 class EditBox;
-
-inline constexpr const char* kEditModeNew = "New";
-inline constexpr const char* kEditModeModify = "Modify";
 
 class EditRegion : public QDialog {
   Q_OBJECT

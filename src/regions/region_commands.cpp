@@ -8,9 +8,6 @@
 namespace quillmap {
 namespace {
 
-constexpr const char* kEditModeNew = "New";
-constexpr const char* kEditModeModify = "Modify";
-
 // A row's section that no longer holds the region the row shows means that another program
 // changed the file after the list was loaded; going on would change some other region.
 void CheckRowStillHolds(const ScanRegion& read, const std::string& shown_name) {

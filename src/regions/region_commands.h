@@ -15,6 +15,10 @@
 
 namespace quillmap {
 
+// The edit dialog's EditMode values.
+inline constexpr const char* kEditModeNew = "New";
+inline constexpr const char* kEditModeModify = "Modify";
+
 // The Custom cell of a region supplied with the scanner software, which no command may change.
 inline constexpr const char* kSuppliedCustom = "NO";
 
