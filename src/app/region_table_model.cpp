@@ -57,4 +57,12 @@ void RegionTableModel::SetRows(std::vector<RegionRow> rows) {
   endResetModel();
 }
 
+void RedCellDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                      const QModelIndex& index) const {
+  QStyledItemDelegate::initStyleOption(option, index);
+  if (index.data(Qt::ForegroundRole).canConvert<QBrush>()) {
+    option->palette.setColor(QPalette::HighlightedText, QColor(255, 170, 170));
+  }
+}
+
 }  // namespace quillmap

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QStyledItemDelegate>
 #include <vector>
 
 #include "regions/region_file.h"
@@ -29,6 +30,19 @@ class RegionTableModel : public QAbstractTableModel {
 
  private:
   std::vector<RegionRow> rows_;
+};
+
+// Selected rows are drawn in the highlight's text colour, which would hide the red cells of the
+// very row the user is about to open; this keeps them red, lightened to stand out on the
+// highlight.
+class RedCellDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 }  // namespace quillmap

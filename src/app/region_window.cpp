@@ -169,6 +169,7 @@ void RegionWindow::CreateClientArea() {
   MSFlexGrid1_->setGeometry(TwipsRect(960, 6840, 7335, 1520));
   model_ = new RegionTableModel(MSFlexGrid1_);
   MSFlexGrid1_->setModel(model_);
+  MSFlexGrid1_->setItemDelegate(new RedCellDelegate(MSFlexGrid1_));
   MSFlexGrid1_->setFont(GridFont(*MSFlexGrid1_, *model_));
   MSFlexGrid1_->horizontalHeader()->setFont(MSFlexGrid1_->font());
   MSFlexGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
