@@ -7,19 +7,29 @@
 
 namespace quillmap {
 
+namespace {
+
+// The writers' lock, once a rewrite in place that a crash cut short has been finished under it.
+std::unique_ptr<FileLock> LockRegionFile(const std::string& region_file_path, FileSystem& fs,
+                                         int lock_timeout_ms) {
+  auto lock = std::make_unique<FileLock>(region_file_path, lock_timeout_ms);
+  if (!lock->Locked()) {
+    throw Error(kErrFileAccess,
+                "The region file is being changed by another Quillmap window or tool. Please "
+                "try again.");
+  }
+  RecoverInterruptedWrite(region_file_path, fs);
+  return lock;
+}
+
+}  // namespace
+
 RegionFileSession RegionFileSession::Open(const std::string& region_file_path, FileSystem& fs,
                                           int lock_timeout_ms) {
   RegionFileSession session;
   session.path_ = region_file_path;
   session.fs_ = &fs;
-  session.lock_ = std::make_unique<FileLock>(region_file_path, lock_timeout_ms);
-  if (!session.lock_->Locked()) {
-    throw Error(kErrFileAccess,
-                "The region file is being changed by another Quillmap window or tool. Please "
-                "try again.");
-  }
-  // A rewrite in place that a crash cut short is finished first, under the lock.
-  RecoverInterruptedWrite(region_file_path, fs);
+  session.lock_ = LockRegionFile(region_file_path, fs, lock_timeout_ms);
   if (!LoadProfile(region_file_path, &session.doc_, &session.snapshot_, fs)) {
     throw region_format::UnreadableFileError(region_file_path);
   }
@@ -49,8 +59,12 @@ void RegionFileSession::Commit(const std::string& message_if_write_fails) {
 namespace region_format {
 
 ProfileDocument LoadRegionDocument(const std::string& path) {
-  RegionFileSession session = RegionFileSession::Open(path);
-  return std::move(session.Document());
+  constexpr int kLockTimeoutMs = 5000;  // as for a session
+  const std::unique_ptr<FileLock> lock = LockRegionFile(path, RealFileSystem(), kLockTimeoutMs);
+  // Nothing is written, so no snapshot is kept: the document holds the only copy of the bytes.
+  ProfileDocument doc;
+  if (!LoadProfile(path, &doc, nullptr)) throw UnreadableFileError(path);
+  return doc;
 }
 
 }  // namespace region_format

@@ -1,5 +1,8 @@
 #include "regions/region_format.h"
 
+#include <charconv>
+#include <cstring>
+
 #include "settings/cp1252.h"
 #include "settings/error.h"
 #include "settings/number_text.h"
@@ -7,9 +10,6 @@
 namespace quillmap::region_format {
 
 namespace {
-
-// The last key of each section carries a line break, which leaves an empty line after it.
-constexpr std::string_view kSectionEnd = "\r\n";
 
 // Most file lengths are whole tens of thousandths of a millimetre in canonical form ("20000",
 // "-1500", "0"). For those below 10^13 the millimetre text is the decimal itself, its number is
@@ -57,53 +57,87 @@ std::string MillimetresToFile(const std::string& text, char sep) {
 
 }  // namespace
 
-Length LengthFromFile(std::string file_text, char sep) {
+Length LengthFromFile(std::string_view file_text, char sep) {
   long long tens;
   if (ParseWholeTens(file_text, &tens)) {
     return {TensToMillimetres(tens, sep), true, static_cast<double>(tens) / 1000.0};
   }
-  if (!IsNumber(file_text, sep)) return {std::move(file_text), false, 0.0};
+  if (!IsNumber(file_text, sep)) return {std::string(file_text), false, 0.0};
   std::string text = FormatValue(TextToDouble(file_text, sep) / 1000.0, sep);
   const double value = TextToDouble(text, sep);
   return {std::move(text), true, value};
 }
 
-std::string MovedFileLength(std::string file_text, char sep) {
+std::optional<std::string> MovedFileLength(std::string_view file_text, char sep) {
   long long tens;
-  if (ParseWholeTens(file_text, &tens) || !IsNumber(file_text, sep)) return file_text;
-  return MillimetresToFile(LengthFromFile(std::move(file_text), sep).text, sep);
+  if (ParseWholeTens(file_text, &tens) || !IsNumber(file_text, sep)) return std::nullopt;
+  return MillimetresToFile(LengthFromFile(file_text, sep).text, sep);
 }
 
 Error UnreadableFileError(const std::string& path) {
   return Error(kErrFileRead, "The region file " + path + " cannot be read.");
 }
 
-std::string RegionSection(long long number) { return "Region" + IntToText(number); }
+namespace {
 
-std::string CustomerSlideSection(long long number) { return "CustomerSlide" + IntToText(number); }
+// The prefix and the number's decimal digits, built in place: renumbering names two sections
+// for every region it moves.
+std::string NumberedSection(std::string_view prefix, long long number) {
+  char buffer[48];
+  std::memcpy(buffer, prefix.data(), prefix.size());
+  const auto result = std::to_chars(buffer + prefix.size(), buffer + sizeof(buffer), number);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+std::string RegionSection(long long number) { return NumberedSection("Region", number); }
+
+std::string CustomerSlideSection(long long number) {
+  return NumberedSection("CustomerSlide", number);
+}
 
 int NumRegions(const ProfileDocument& doc, char sep) {
   return TextToInt16(doc.Read(kScanRegions, kNumRegions, "0"), sep);
 }
 
-ScanRegion ReadRegionFileTexts(const ProfileDocument& doc, std::string_view section_name,
-                               std::optional<std::string> type) {
+RegionFileTexts FindRegionFileTexts(const ProfileDocument& doc, std::string_view section_name) {
+  static constexpr std::string_view kRegionKeys[] = {"Type", "Name", "Custom", "X", "Y", "W", "H"};
+  static constexpr std::string_view kSlideKeys[] = {"X", "Y", "AFX", "AFY", "PKG"};
+  const auto region = doc.FindKeys(section_name, kRegionKeys);
+  RegionFileTexts t;
+  t.type = region[0].value_or(kUnknown);
+  t.name = region[1].value_or(kUnknown);
+  t.custom = region[2].value_or("NO");
+  t.x = region[3].value_or("0");
+  t.y = region[4].value_or("0");
+  t.width = region[5].value_or("0");
+  t.height = region[6].value_or("0");
+  const auto slide = doc.FindKeys(t.type, kSlideKeys);
+  t.slide_x = slide[0].value_or("0");
+  t.slide_y = slide[1].value_or("0");
+  t.slide_afx = slide[2].value_or("0");
+  t.slide_afy = slide[3].value_or("0");
+  t.slide_pkg = slide[4].value_or("0");
+  return t;
+}
+
+ScanRegion ReadRegionFileTexts(const ProfileDocument& doc, std::string_view section_name) {
+  const RegionFileTexts t = FindRegionFileTexts(doc, section_name);
   ScanRegion r;
-  const std::string_view s = section_name;
   r.SectionName = std::string(section_name);
-  r.RegionType = type ? std::move(*type) : doc.Read(s, "Type", kUnknown);
-  r.RegionName = doc.Read(s, "Name", kUnknown);
-  r.RegionCustom = doc.Read(s, "Custom", "NO");
-  r.RegionX = doc.Read(s, "X", "0");
-  r.RegionY = doc.Read(s, "Y", "0");
-  r.RegionWidth = doc.Read(s, "W", "0");
-  r.RegionHeight = doc.Read(s, "H", "0");
-  const std::string_view slide = r.RegionType;
-  r.SlideX = doc.Read(slide, "X", "0");
-  r.SlideY = doc.Read(slide, "Y", "0");
-  r.SlideAFX = doc.Read(slide, "AFX", "0");
-  r.SlideAFY = doc.Read(slide, "AFY", "0");
-  r.SlidePKG = doc.Read(slide, "PKG", "0");
+  r.RegionType = std::string(t.type);
+  r.RegionName = std::string(t.name);
+  r.RegionCustom = std::string(t.custom);
+  r.RegionX = std::string(t.x);
+  r.RegionY = std::string(t.y);
+  r.RegionWidth = std::string(t.width);
+  r.RegionHeight = std::string(t.height);
+  r.SlideX = std::string(t.slide_x);
+  r.SlideY = std::string(t.slide_y);
+  r.SlideAFX = std::string(t.slide_afx);
+  r.SlideAFY = std::string(t.slide_afy);
+  r.SlidePKG = std::string(t.slide_pkg);
   return r;
 }
 
@@ -111,7 +145,7 @@ ScanRegion ReadRegionBytes(const ProfileDocument& doc, std::string_view section_
   ScanRegion r = ReadRegionFileTexts(doc, section_name);
   for (std::string* field :
        {&r.RegionWidth, &r.RegionHeight, &r.SlideX, &r.SlideY, &r.SlideAFX, &r.SlideAFY}) {
-    *field = LengthFromFile(std::move(*field), sep).text;
+    *field = LengthFromFile(*field, sep).text;
   }
   return r;
 }
@@ -136,44 +170,25 @@ RegionFileValues FormFileValues(const ScanRegion& r, char sep) {
   return v;
 }
 
-RegionFileValues MovedFileValues(ScanRegion r, char sep) {
-  RegionFileValues v;
-  v.section = std::move(r.SectionName);
-  v.type = std::move(r.RegionType);
-  v.name = std::move(r.RegionName);
-  v.custom = std::move(r.RegionCustom);
-  v.x = std::move(r.RegionX);
-  v.y = std::move(r.RegionY);
-  v.width = MovedFileLength(std::move(r.RegionWidth), sep);
-  v.height = MovedFileLength(std::move(r.RegionHeight), sep);
-  v.height += kSectionEnd;
-  v.slide_x = MovedFileLength(std::move(r.SlideX), sep);
-  v.slide_y = MovedFileLength(std::move(r.SlideY), sep);
-  v.slide_afx = MovedFileLength(std::move(r.SlideAFX), sep);
-  v.slide_afy = MovedFileLength(std::move(r.SlideAFY), sep);
-  v.slide_pkg = std::move(r.SlidePKG);
-  v.slide_pkg += kSectionEnd;
-  return v;
-}
-
 void WriteFileValues(ProfileDocument& doc, const RegionFileValues& v) {
-  doc.Write(v.section, "Type", v.type);
-  doc.Write(v.section, "Name", v.name);
-  doc.Write(v.section, "Custom", v.custom);
-  doc.Write(v.section, "X", v.x);
-  doc.Write(v.section, "Y", v.y);
-  doc.Write(v.section, "W", v.width);
-  doc.Write(v.section, "H", v.height);
-  doc.Write(v.type, "X", v.slide_x);
-  doc.Write(v.type, "Y", v.slide_y);
-  doc.Write(v.type, "AFX", v.slide_afx);
-  doc.Write(v.type, "AFY", v.slide_afy);
-  doc.Write(v.type, "PKG", v.slide_pkg);
+  doc.WriteKeys(v.section, {{"Type", v.type},
+                            {"Name", v.name},
+                            {"Custom", v.custom},
+                            {"X", v.x},
+                            {"Y", v.y},
+                            {"W", v.width},
+                            {"H", v.height}});
+  doc.WriteKeys(v.type, {{"X", v.slide_x},
+                         {"Y", v.slide_y},
+                         {"AFX", v.slide_afx},
+                         {"AFY", v.slide_afy},
+                         {"PKG", v.slide_pkg}});
 }
 
-std::string UpperCp1252(std::string_view bytes) {
-  std::string upper(bytes);
-  for (char& c : upper) {
+namespace {
+
+void UpperCp1252InPlace(std::string* text) {
+  for (char& c : *text) {
     const auto b = static_cast<unsigned char>(c);
     unsigned char u = b;
     if (b >= 'a' && b <= 'z') {
@@ -187,21 +202,40 @@ std::string UpperCp1252(std::string_view bytes) {
     }
     c = static_cast<char>(u);
   }
+}
+
+bool IsAscii(std::string_view bytes) {
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string UpperCp1252(std::string_view bytes) {
+  std::string upper(bytes);
+  UpperCp1252InPlace(&upper);
   return upper;
 }
 
-std::string FoldSectionName(std::string_view name) {
-  constexpr std::string_view kBlanks = " \t\r\v\f";
-  const size_t first = name.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return "";
-  return UpperCp1252(name.substr(first, name.find_last_not_of(kBlanks) - first + 1));
+void FoldSectionName(std::string_view name, std::string* out) {
+  auto is_blank = [](char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+  };
+  while (!name.empty() && is_blank(name.front())) name.remove_prefix(1);
+  while (!name.empty() && is_blank(name.back())) name.remove_suffix(1);
+  out->assign(name);
+  UpperCp1252InPlace(out);
 }
 
 std::string ToUtf8(std::string bytes) {
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) return Cp1252ToUtf8(bytes);
-  }
-  return bytes;
+  if (IsAscii(bytes)) return bytes;
+  return Cp1252ToUtf8(bytes);
+}
+
+std::string ToUtf8(std::string_view bytes) {
+  return IsAscii(bytes) ? std::string(bytes) : Cp1252ToUtf8(bytes);
 }
 
 ScanRegion ToUtf8(ScanRegion r) {

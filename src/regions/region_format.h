@@ -18,6 +18,8 @@ inline constexpr std::string_view kVelmoraDefault = "VelmoraDefault";
 inline constexpr std::string_view kDefaultRegionKey = "Region";
 inline constexpr std::string_view kUnknown = "*Unknown*";
 inline constexpr std::string_view kCustomYes = "YES";
+// The last key of each section carries a line break, which leaves an empty line after it.
+inline constexpr std::string_view kSectionEnd = "\r\n";
 
 std::string RegionSection(long long number);         // "Region7"
 std::string CustomerSlideSection(long long number);  // "CustomerSlide6"
@@ -37,16 +39,32 @@ struct Length {
   bool is_number = false;
   double value = 0.0;
 };
-Length LengthFromFile(std::string file_text, char sep);
+Length LengthFromFile(std::string_view file_text, char sep);
 
 // What a length becomes in the file when its region is moved: through the millimetre text and
 // back, so rounded to 10 thousandths of a millimetre; a text that is not a number unchanged.
-std::string MovedFileLength(std::string file_text, char sep);
+// Nullopt when the text stays as it is.
+std::optional<std::string> MovedFileLength(std::string_view file_text, char sep);
 
-// One region's texts as the file has them, defaults applied, nothing converted. `type` is the
-// region's Type when the caller has read it already.
-ScanRegion ReadRegionFileTexts(const ProfileDocument& doc, std::string_view section_name,
-                               std::optional<std::string> type = std::nullopt);
+// One region's texts as the file has them, defaults applied, nothing converted: views into the
+// document, which last as long as it does (ProfileDocument), or into the defaults.
+struct RegionFileTexts {
+  std::string_view type;  // also the slide section's name
+  std::string_view name;
+  std::string_view custom;
+  std::string_view x;
+  std::string_view y;
+  std::string_view width;
+  std::string_view height;
+  std::string_view slide_x;
+  std::string_view slide_y;
+  std::string_view slide_afx;
+  std::string_view slide_afy;
+  std::string_view slide_pkg;
+};
+RegionFileTexts FindRegionFileTexts(const ProfileDocument& doc, std::string_view section_name);
+// The same as a record.
+ScanRegion ReadRegionFileTexts(const ProfileDocument& doc, std::string_view section_name);
 
 // ReadRegion without the conversion to UTF-8.
 ScanRegion ReadRegionBytes(const ProfileDocument& doc, std::string_view section_name, char sep);
@@ -73,20 +91,19 @@ struct RegionFileValues {
 // Windows-1252 cannot hold, or a length that is not a number.
 RegionFileValues FormFileValues(const ScanRegion& region, char sep);
 
-// The values of a region moved by DeleteRegion, from its file texts.
-RegionFileValues MovedFileValues(ScanRegion file_texts, char sep);
-
 // The region section, then the slide section, keys in file order.
 void WriteFileValues(ProfileDocument& doc, const RegionFileValues& values);
 
 // Upper case as the Windows-1252 letters have it, for names compared without regard to case.
 std::string UpperCp1252(std::string_view bytes);
 
-// Section names as the profile layer matches them: blanks around them and letter case ignored.
-std::string FoldSectionName(std::string_view name);
+// Section names as the profile layer matches them, blanks around them and letter case ignored,
+// into `out`, whose room is used again.
+void FoldSectionName(std::string_view name, std::string* out);
 
 // Windows-1252 bytes as UTF-8; ASCII, the usual case, passes as it is.
 std::string ToUtf8(std::string bytes);
+std::string ToUtf8(std::string_view bytes);
 ScanRegion ToUtf8(ScanRegion bytes);
 // Throws Error 500 naming the text when Windows-1252 cannot hold it or it holds a line break.
 std::string ToFileText(const std::string& utf8, const char* what);

@@ -79,30 +79,35 @@ RegionList LoadRegionList(const ProfileDocument& doc, bool custom_only, const Mo
   list.supplied_default_read = true;
 
   list.rows.reserve(count);
+  static constexpr std::string_view kRowKeys[] = {"Custom", "Type", "W", "H", "Name"};
+  static constexpr std::string_view kPositionKeys[] = {"X", "Y"};
   // A row needs seven of a region's values; the whole region is read once, for the last row.
-  std::string last_section;
+  int last_shown = 0;
   for (int i = 1; i <= count; ++i) {
     std::string section = region_format::RegionSection(i);
-    std::string custom = doc.Read(section, "Custom", "NO");
+    const auto keys = doc.FindKeys(section, kRowKeys);
+    const std::string_view custom = keys[0].value_or("NO");
     if (custom_only && custom != kCustomYes) continue;
-    const std::string type = doc.Read(section, "Type", kUnknown);
-    Length w = region_format::LengthFromFile(doc.Read(section, "W", "0"), sep);
-    Length h = region_format::LengthFromFile(doc.Read(section, "H", "0"), sep);
-    Length x = region_format::LengthFromFile(doc.Read(type, "X", "0"), sep);
-    Length y = region_format::LengthFromFile(doc.Read(type, "Y", "0"), sep);
+    const auto position = doc.FindKeys(keys[1].value_or(kUnknown), kPositionKeys);
+    Length w = region_format::LengthFromFile(keys[2].value_or("0"), sep);
+    Length h = region_format::LengthFromFile(keys[3].value_or("0"), sep);
+    Length x = region_format::LengthFromFile(position[0].value_or("0"), sep);
+    Length y = region_format::LengthFromFile(position[1].value_or("0"), sep);
     RegionRow& row = list.rows.emplace_back();
     row.red = CheckRegion(x, y, w, h, limits);
-    row.cells = {region_format::ToUtf8(std::move(custom)),
-                 region_format::ToUtf8(doc.Read(section, "Name", kUnknown)),
-                 CellText(x),
-                 CellText(y),
-                 CellText(w),
-                 CellText(h),
-                 section};
+    row.cells[kColumnCustom] = region_format::ToUtf8(custom);
+    row.cells[kColumnName] = region_format::ToUtf8(keys[4].value_or(kUnknown));
+    row.cells[kColumnX] = CellText(x);
+    row.cells[kColumnY] = CellText(y);
+    row.cells[kColumnWidth] = CellText(w);
+    row.cells[kColumnHeight] = CellText(h);
+    row.cells[kColumnSectionName] = std::move(section);
     for (bool red : row.red) list.InvalidRegionsFound |= red;
-    last_section = std::move(section);
+    last_shown = i;
   }
-  if (!last_section.empty()) list.last_shown = ReadRegion(doc, last_section, sep);
+  if (last_shown != 0) {
+    list.last_shown = ReadRegion(doc, region_format::RegionSection(last_shown), sep);
+  }
   return list;
 }
 

@@ -1,7 +1,9 @@
 // Adding, rewriting and deleting regions in a profile document, and the name check of the edit
 // dialog. Nothing here touches the file; RegionFileSession commits the document.
 #include <cstdint>
+#include <deque>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -15,7 +17,6 @@ namespace quillmap {
 
 namespace {
 
-using region_format::FoldSectionName;
 using region_format::kUnknown;
 
 // The count after one more region, which must still fit in 16 bits.
@@ -24,6 +25,42 @@ int NextRegionNumber(const ProfileDocument& doc, char sep) {
   if (count == std::numeric_limits<int16_t>::max()) throw OverflowError();
   return count + 1;
 }
+
+// What DeleteRegion needs to know of one slide section.
+struct SlideUse {
+  int users = 0;    // remaining regions that name it
+  int kept_by = 0;  // the first region before the deleted one that names it, or 0
+};
+
+// Slide sections numbered by name, one number for the names that the profile layer takes as
+// the same section.
+class SectionNumbers {
+ public:
+  explicit SectionNumbers(int expected) {
+    numbers_.reserve(static_cast<size_t>(expected));
+    uses_.reserve(static_cast<size_t>(expected));
+  }
+
+  // The name's number, given it if it has none yet.
+  int Of(std::string_view name) {
+    region_format::FoldSectionName(name, &folded_);
+    const auto [it, added] = numbers_.try_emplace(folded_, static_cast<int>(uses_.size()));
+    if (added) uses_.emplace_back();
+    return it->second;
+  }
+  // -1 when the name has no number.
+  int Find(std::string_view name) {
+    region_format::FoldSectionName(name, &folded_);
+    const auto it = numbers_.find(folded_);
+    return it == numbers_.end() ? -1 : it->second;
+  }
+  SlideUse& Use(int number) { return uses_[static_cast<size_t>(number)]; }
+
+ private:
+  std::string folded_;
+  std::unordered_map<std::string, int> numbers_;
+  std::vector<SlideUse> uses_;
+};
 
 std::string TrimBlanks(const std::string& text) {
   const size_t first = text.find_first_not_of(' ');
@@ -82,57 +119,82 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
   // How many remaining regions name each slide section, so that a shared one stays while it is
   // in use; and which regions before the deleted one keep theirs, so that renumbering never
   // writes over one of them.
-  std::vector<std::string> types(count + 1);
-  std::vector<std::string> folded_types(count + 1);
-  std::unordered_map<std::string, int> users;
-  std::unordered_map<std::string, int> kept;
+  static constexpr std::string_view kTypeKey[] = {"Type"};
+  SectionNumbers slides(count);
+  std::vector<std::string_view> types(count + 1);
+  std::vector<int> type_slides(count + 1);
   for (int i = 1; i <= count; ++i) {
     if (i == deleted) continue;
-    types[i] = doc.Read(region_format::RegionSection(i), "Type", kUnknown);
-    folded_types[i] = FoldSectionName(types[i]);
-    if (i < deleted) kept.emplace(folded_types[i], i);
-    ++users[folded_types[i]];
+    types[i] = doc.FindKeys(region_format::RegionSection(i), kTypeKey)[0].value_or(kUnknown);
+    type_slides[i] = slides.Of(types[i]);
+    SlideUse& use = slides.Use(type_slides[i]);
+    if (i < deleted && use.kept_by == 0) use.kept_by = i;
+    ++use.users;
   }
 
   // Every later region is read and converted before anything changes: a region is never lost
-  // halfway, and the values are those it had, whatever the renumbering writes meanwhile.
-  std::vector<region_format::RegionFileValues> moved;
+  // halfway, and the values are those it had, whatever the renumbering writes meanwhile. The
+  // texts stay in the document, which keeps them through its changes.
+  std::vector<region_format::RegionFileTexts> moved;
+  moved.reserve(count - deleted);
+  std::deque<std::string> converted;  // the lengths that moving rounds
+  auto move_length = [&](std::string_view* text) {
+    if (std::optional<std::string> rounded = region_format::MovedFileLength(*text, sep)) {
+      *text = converted.emplace_back(std::move(*rounded));
+    }
+  };
   ScanRegion last_moved;
   for (int m = deleted + 1; m <= count; ++m) {
     const std::string section_m = region_format::RegionSection(m);
     const std::string new_type = region_format::CustomerSlideSection(m - 2);
-    const auto owner = kept.empty() ? kept.end() : kept.find(FoldSectionName(new_type));
-    if (owner != kept.end()) {
+    const int owner = slides.Find(new_type);
+    if (owner >= 0 && slides.Use(owner).kept_by != 0) {
       throw Error(kErrFileAccess,
                   "Cannot delete this region: renumbering the regions after it would overwrite "
                   "the slide section " +
-                      new_type + " of " + region_format::RegionSection(owner->second) + ".");
+                      new_type + " of " + region_format::RegionSection(slides.Use(owner).kept_by) +
+                      ".");
     }
     if (m == count) {
       last_moved = region_format::ToUtf8(region_format::ReadRegionBytes(doc, section_m, sep));
       last_moved.SectionName = region_format::RegionSection(m - 1);
       last_moved.RegionType = new_type;
     }
-    moved.push_back(region_format::MovedFileValues(
-        region_format::ReadRegionFileTexts(doc, section_m, std::move(types[m])), sep));
+    region_format::RegionFileTexts& texts =
+        moved.emplace_back(region_format::FindRegionFileTexts(doc, section_m));
+    for (std::string_view* length : {&texts.width, &texts.height, &texts.slide_x, &texts.slide_y,
+                                     &texts.slide_afx, &texts.slide_afy}) {
+      move_length(length);
+    }
   }
 
   doc.DeleteSection(section);
-  if (users.count(FoldSectionName(deleted_type)) == 0) doc.DeleteSection(deleted_type);
+  const int deleted_slide = slides.Find(deleted_type);
+  if (deleted_slide < 0 || slides.Use(deleted_slide).users == 0) doc.DeleteSection(deleted_type);
   doc.Write(region_format::kScanRegions, region_format::kNumRegions, IntToText(count - 1));
   int m = deleted + 1;
-  for (region_format::RegionFileValues& values : moved) {
-    doc.DeleteSection(values.section);
+  for (const region_format::RegionFileTexts& texts : moved) {
+    doc.DeleteSection(region_format::RegionSection(m));
     // The old slide section goes once no remaining region names it.
-    const auto old_users = users.find(folded_types[m]);
-    if (old_users != users.end() && --old_users->second == 0) {
-      users.erase(old_users);
-      doc.DeleteSection(values.type);
-    }
-    values.section = region_format::RegionSection(m - 1);
-    values.type = region_format::CustomerSlideSection(m - 2);
-    ++users[FoldSectionName(values.type)];
-    region_format::WriteFileValues(doc, values);
+    SlideUse& old_use = slides.Use(type_slides[m]);
+    if (old_use.users > 0 && --old_use.users == 0) doc.DeleteSection(types[m]);
+    const std::string new_section = region_format::RegionSection(m - 1);
+    const std::string new_type = region_format::CustomerSlideSection(m - 2);
+    ++slides.Use(slides.Of(new_type)).users;
+    const std::string height = std::string(texts.height) + std::string(region_format::kSectionEnd);
+    const std::string pkg = std::string(texts.slide_pkg) + std::string(region_format::kSectionEnd);
+    doc.WriteKeys(new_section, {{"Type", new_type},
+                                {"Name", texts.name},
+                                {"Custom", texts.custom},
+                                {"X", texts.x},
+                                {"Y", texts.y},
+                                {"W", texts.width},
+                                {"H", height}});
+    doc.WriteKeys(new_type, {{"X", texts.slide_x},
+                             {"Y", texts.slide_y},
+                             {"AFX", texts.slide_afx},
+                             {"AFY", texts.slide_afy},
+                             {"PKG", pkg}});
     ++m;
   }
   if (!moved.empty()) current = std::move(last_moved);
@@ -145,10 +207,13 @@ bool RegionNameExists(const ProfileDocument& doc, const std::string& section_nam
   // No name in the file can match a character the file cannot hold.
   if (!Utf8ToCp1252(typed_name, &typed)) return false;
   const std::string wanted = region_format::UpperCp1252(typed);
+  static constexpr std::string_view kNameKey[] = {"Name"};
   for (int i = 1; i <= count; ++i) {
     const std::string section = region_format::RegionSection(i);
     if (section == section_name) continue;
-    if (region_format::UpperCp1252(doc.Read(section, "Name", kUnknown)) == wanted) return true;
+    const std::string_view name = doc.FindKeys(section, kNameKey)[0].value_or(kUnknown);
+    // Upper case keeps the length, so only a name of the same length can match.
+    if (name.size() == wanted.size() && region_format::UpperCp1252(name) == wanted) return true;
   }
   return false;
 }

@@ -1,5 +1,9 @@
 #include "settings/profile.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -54,10 +58,17 @@ uint32_t NameHash(std::string_view trimmed_name) {
   constexpr uint64_t kHighBits = 0x8080808080808080ull;
   constexpr uint64_t kCaseBits = 0x2020202020202020ull;
   constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  uint64_t hash = trimmed_name.size() * kMultiplier;
-  for (size_t i = 0; i < trimmed_name.size(); i += 8) {
+  const size_t size = trimmed_name.size();
+  uint64_t hash = size * kMultiplier;
+  for (size_t i = 0; i < size; i += 8) {
     uint64_t word = 0;
-    std::memcpy(&word, trimmed_name.data() + i, std::min<size_t>(8, trimmed_name.size() - i));
+    if (size - i >= 8) {
+      std::memcpy(&word, trimmed_name.data() + i, 8);  // a fixed size: one load, no call
+    } else {
+      for (size_t j = size - i; j-- > 0;) {
+        word = word << 8 | static_cast<unsigned char>(trimmed_name[i + j]);
+      }
+    }
     const uint64_t high = word & kHighBits;
     word &= ~(kCaseBits | (high >> 1) | (high >> 3));
     hash = (hash ^ word) * kMultiplier;
@@ -115,12 +126,6 @@ LineParts Split(std::string_view text) {
   // An empty value keeps blanks after "=" out of the part a rewrite preserves.
   parts.value_begin = parts.value.empty() ? equals + 1 : parts.value.data() - text.data();
   return parts;
-}
-
-bool IsHeader(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  return i < text.size() && text[i] == '[' && Split(text).kind == LineKind::kHeader;
 }
 
 // The value when `text`, a line that is not a section header, is a line of the key `key`
@@ -199,30 +204,53 @@ void Classify(std::string_view text, Line* line) {
   }
 }
 
-// The lines of base[begin, begin + size).
-void AppendLines(std::string_view base, size_t begin, size_t size, std::vector<Line>* out) {
-  const std::string_view part = base.substr(begin, size);
-  for (size_t pos = 0; pos < part.size();) {
-    const RawLine raw = NextLine(part, pos);
-    size_t offset = begin + pos;
+// The lines of `text`, which stands at `offset` in the parsed bytes or, when `owned`, in the
+// document's store.
+void AppendLines(std::string_view text, uint64_t offset, bool owned, std::vector<Line>* out) {
+  for (size_t pos = 0; pos < text.size();) {
+    const RawLine raw = NextLine(text, pos);
+    size_t begin = pos;
     size_t text_size = raw.text.size();
     // A line of 4 GB or more is kept as pieces that carry nothing.
-    for (; text_size > UINT32_MAX; offset += UINT32_MAX, text_size -= UINT32_MAX) {
+    for (; text_size > UINT32_MAX; begin += UINT32_MAX, text_size -= UINT32_MAX) {
       Line piece;
-      piece.SetOffset(offset);
+      piece.SetOffset(offset + begin);
       piece.size = UINT32_MAX;
       piece.kind = LineKind::kComment;
+      piece.owned = owned;
       out->push_back(piece);
     }
     Line line;
-    line.SetOffset(offset);
+    line.SetOffset(offset + begin);
     line.size = static_cast<uint32_t>(text_size);
     line.eol = raw.eol;
-    Classify(base.substr(offset, text_size), &line);
+    line.owned = owned;
+    Classify(text.substr(begin, text_size), &line);
     if (text_size != raw.text.size()) line.kind = LineKind::kComment;
     out->push_back(line);
     pos = raw.next;
   }
+}
+
+// Byte by byte: the texts asked about are mostly a few bytes long.
+bool HasBreak(std::string_view text) {
+  for (const char c : text) {
+    if (c == '\n' || c == '\r') return true;
+  }
+  return false;
+}
+
+// A key that a line "key=value" gives back as its name: no blanks around it, no "=", and not
+// read as a comment or a section header.
+bool IsPlainKey(std::string_view key) {
+  if (key.empty() || IsBlank(key.front()) || IsBlank(key.back()) || key.front() == ';' ||
+      key.front() == '[') {
+    return false;
+  }
+  for (const char c : key) {
+    if (c == '=' || c == '\n' || c == '\r') return false;
+  }
+  return true;
 }
 
 Eol EndingOrCrLf(Eol eol) { return eol == Eol::kNone ? Eol::kCrLf : eol; }
@@ -239,20 +267,37 @@ std::pair<std::string_view, bool> SplitClosingBreak(std::string_view value) {
 }
 
 // The text of lines that changes made, in chunks that never move or grow past what they
-// reserved: appending costs no copy of what is there, and a view of it stays valid.
+// reserved: appending costs no copy of what is there, and a view of it stays valid for as long
+// as the store lives.
 class TextStore {
  public:
+  static constexpr int kChunkBits = 20;
+  static constexpr size_t kChunkSize = size_t{1} << kChunkBits;
+
+  // Room for a text of `size` bytes, to be filled by the caller; sets its place. Within a text
+  // of up to kChunkSize bytes, place + i is the place of its byte i.
+  char* Allocate(size_t size, uint64_t* place) {
+    if (chunks_.empty() ||
+        chunks_.back().size() + size > std::min(chunks_.back().capacity(), kChunkSize)) {
+      chunks_.emplace_back().reserve(std::max(size, kChunkSize));  // a long text: a chunk alone
+    }
+    std::string& chunk = chunks_.back();
+    const size_t begin = chunk.size();
+    *place = (uint64_t{chunks_.size() - 1} << kChunkBits) | begin;
+    chunk.resize(begin + size);
+    return chunk.data() + begin;
+  }
+
   // Appends the parts as one text and returns its place.
   uint64_t Append(std::initializer_list<std::string_view> parts) {
     size_t total = 0;
     for (const std::string_view part : parts) total += part.size();
-    if (chunks_.empty() ||
-        chunks_.back().size() + total > std::min(chunks_.back().capacity(), kChunkSize)) {
-      chunks_.emplace_back().reserve(std::max(total, kChunkSize));  // a long text: a chunk alone
+    uint64_t place;
+    char* out = Allocate(total, &place);
+    for (const std::string_view part : parts) {
+      if (!part.empty()) std::memcpy(out, part.data(), part.size());
+      out += part.size();
     }
-    std::string& chunk = chunks_.back();
-    const uint64_t place = (uint64_t{chunks_.size() - 1} << kChunkBits) | chunk.size();
-    for (const std::string_view part : parts) chunk.append(part);
     return place;
   }
 
@@ -261,9 +306,7 @@ class TextStore {
   }
 
  private:
-  static constexpr int kChunkBits = 20;
-  static constexpr size_t kChunkSize = size_t{1} << kChunkBits;
-  std::vector<std::string> chunks_;
+  std::deque<std::string> chunks_;  // a deque, so that adding a chunk moves none
 };
 
 constexpr uint32_t kNoSection = UINT32_MAX;
@@ -272,7 +315,8 @@ constexpr uint32_t kUntouched = UINT32_MAX;
 constexpr size_t kNewSectionLines = 10;
 
 // A section that no change has touched is only its place in the parsed bytes: a region file
-// has half a million lines, and a command changes a handful of its sections.
+// has half a million lines, and a command changes a handful of its sections. A section written
+// whole in one call is its place in the store in the same way.
 struct Section {
   uint64_t raw_begin = 0;  // header line first, up to the next header
   uint64_t raw_size = 0;
@@ -282,6 +326,7 @@ struct Section {
   uint8_t name_begin = 0;
   bool far_name = false;  // too far in or too long for the two fields above
   bool deleted = false;
+  bool raw_owned = false;  // its text is in the store, not in the parsed bytes
 };
 static_assert(sizeof(Section) == 32);
 
@@ -318,12 +363,13 @@ struct ProfileDocument::Impl {
                          : Text(line).substr(line.name_begin, line.name_size);
   }
   std::string_view Raw(const Section& section) const {
-    return std::string_view(base).substr(section.raw_begin, section.raw_size);
+    return section.raw_owned ? store.At(section.raw_begin, section.raw_size)
+                             : std::string_view(base).substr(section.raw_begin, section.raw_size);
   }
   std::string_view HeaderName(const Section& section) const {
     if (section.lines != kUntouched) return Name(touched[section.lines].front());
     if (section.far_name) return Split(NextLine(Raw(section), 0).text).name;
-    return std::string_view(base).substr(section.raw_begin + section.name_begin, section.name_size);
+    return Raw(section).substr(section.name_begin, section.name_size);
   }
 
   // The slot that holds the name, or the empty slot where it would go.
@@ -331,8 +377,10 @@ struct ProfileDocument::Impl {
     const size_t mask = slots.size() - 1;
     size_t i = hash & mask;
     while (slots[i].first != kNoSection) {
-      if (slots[i].hash == hash && SameName(HeaderName(sections[slots[i].first]), trimmed_name)) {
-        return i;
+      if (slots[i].hash == hash) {
+        const std::string_view name = HeaderName(sections[slots[i].first]);
+        // Names found are mostly spelt as asked for.
+        if (name == trimmed_name || SameName(name, trimmed_name)) return i;
       }
       i = (i + 1) & mask;
     }
@@ -352,8 +400,10 @@ struct ProfileDocument::Impl {
   }
 
   void AddToIndex(uint32_t section, std::string_view name) {
+    AddToIndex(section, name, NameHash(name));
+  }
+  void AddToIndex(uint32_t section, std::string_view name, uint32_t hash) {
     if ((used_slots + 1) * 2 > slots.size()) Grow();
-    const uint32_t hash = NameHash(name);
     const size_t i = Probe(hash, name);
     if (slots[i].first == kNoSection) {
       slots[i] = Slot{hash, section};
@@ -417,7 +467,7 @@ struct ProfileDocument::Impl {
     Section& section = sections[number];
     if (section.lines == kUntouched) {
       std::vector<Line>& lines = touched.emplace_back();
-      AppendLines(base, section.raw_begin, section.raw_size, &lines);
+      AppendLines(Raw(section), section.raw_begin, section.raw_owned, &lines);
       section.lines = static_cast<uint32_t>(touched.size() - 1);
     }
     return touched[section.lines];
@@ -468,6 +518,73 @@ struct ProfileDocument::Impl {
     AddToIndex(number, Name(header));
     return number;
   }
+
+  // A section that is not there yet, made in one step as the writes of its keys one by one
+  // would leave it: its header, the keys in order and, when a value ends in a line break, one
+  // empty line. False, with nothing changed, where those writes would do more than append each
+  // key (a key met twice, a key that does not read back as itself), where a line break inside
+  // a text would split a line, and for a section too long for one piece of the store.
+  bool AppendWholeSection(std::string_view section,
+                          std::initializer_list<ProfileDocument::KeyValue> entries) {
+    constexpr size_t kMaxKeys = 16;
+    if (entries.size() == 0 || entries.size() > kMaxKeys || HasBreak(section)) return false;
+    const std::string_view name = TrimBlanks(section);
+    const uint32_t hash = NameHash(name);
+    if (slots[Probe(hash, name)].first != kNoSection) return false;
+    const Eol style = Style();
+    const size_t eol_size = static_cast<size_t>(style);
+    size_t total = section.size() + 2 + eol_size;
+    bool closing = false;
+    std::string_view bodies[kMaxKeys];
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const ProfileDocument::KeyValue& entry = entries.begin()[i];
+      bodies[i] = SplitClosingBreak(entry.value).first;
+      if (!IsPlainKey(entry.key) || HasBreak(bodies[i])) return false;
+      for (size_t j = 0; j < i; ++j) {
+        const std::string_view earlier = entries.begin()[j].key;
+        if (earlier.size() == entry.key.size() && SameName(earlier, entry.key)) return false;
+      }
+      closing |= bodies[i].size() != entry.value.size();
+      total += entry.key.size() + 1 + bodies[i].size() + eol_size;
+    }
+    if (closing) total += eol_size;
+    if (total > TextStore::kChunkSize) return false;
+
+    uint64_t place;
+    char* out = store.Allocate(total, &place);
+    auto put = [&out](std::string_view text) {
+      if (!text.empty()) std::memcpy(out, text.data(), text.size());
+      out += text.size();
+    };
+    const std::string_view eol = style == Eol::kCrLf ? "\r\n" : "\n";
+    put("[");
+    put(section);
+    put("]");
+    put(eol);
+    for (size_t i = 0; i < entries.size(); ++i) {
+      put(entries.begin()[i].key);
+      put("=");
+      put(bodies[i]);
+      put(eol);
+    }
+    if (closing) put(eol);
+
+    EndLastLine(style);
+    const uint32_t number = static_cast<uint32_t>(sections.size());
+    Section& added = sections.emplace_back();
+    added.raw_begin = place;
+    added.raw_size = total;
+    added.raw_owned = true;
+    const size_t name_begin = 1 + (name.data() - section.data());  // after "["
+    added.far_name = name_begin > UINT8_MAX || name.size() > UINT16_MAX;
+    if (!added.far_name) {
+      added.name_begin = static_cast<uint8_t>(name_begin);
+      added.name_size = static_cast<uint16_t>(name.size());
+    }
+    AddToIndex(number, name, hash);
+    last_written = kNoSection;
+    return true;
+  }
 };
 
 ProfileDocument::ProfileDocument() : impl_(std::make_unique<Impl>()) {}
@@ -482,9 +599,13 @@ ProfileDocument& ProfileDocument::operator=(const ProfileDocument& other) {
 }
 
 ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
+  return ParseOwned(std::string(bytes));
+}
+
+ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
   ProfileDocument doc;
   Impl& d = *doc.impl_;
-  d.base.assign(bytes.data(), bytes.size());
+  d.base = std::move(bytes);
   const std::string_view all(d.base);
   // Lines that start with a bracket bound the number of sections, so the section vector and
   // the index grow once.
@@ -493,28 +614,41 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
     if (pos == 0 || all[pos - 1] == '\n') ++brackets;
   }
   d.sections.reserve(brackets);
-  while (d.slots.size() < 2 * brackets) d.Grow();
+  size_t slots = d.slots.size();
+  while (slots < 2 * brackets) slots *= 2;
+  d.slots.resize(slots);
   auto close = [&](size_t end) {
     if (d.sections.empty()) {
-      AppendLines(all, 0, end, &d.preamble);
+      AppendLines(all.substr(0, end), 0, false, &d.preamble);
     } else {
       d.sections.back().raw_size = end - d.sections.back().raw_begin;
     }
   };
+  // A header is a line whose first byte other than a blank is "[", so only the brackets need a
+  // look: far fewer than the lines.
   for (size_t pos = 0; pos < all.size();) {
-    const RawLine line = NextLine(all, pos);
-    if (IsHeader(line.text)) {
-      close(pos);
-      const std::string_view name = Split(line.text).name;
+    const void* found = std::memchr(all.data() + pos, '[', all.size() - pos);
+    if (found == nullptr) break;
+    const size_t bracket = static_cast<const char*>(found) - all.data();
+    size_t begin = bracket;
+    while (begin > 0 && IsBlank(all[begin - 1])) --begin;
+    if (begin > 0 && all[begin - 1] != '\n') {
+      pos = bracket + 1;
+      continue;
+    }
+    const RawLine line = NextLine(all, begin);
+    const LineParts parts = Split(line.text);
+    if (parts.kind == LineKind::kHeader) {
+      close(begin);
       Section& section = d.sections.emplace_back();
-      section.raw_begin = pos;
-      const size_t name_begin = name.data() - line.text.data();
-      section.far_name = name_begin > UINT8_MAX || name.size() > UINT16_MAX;
+      section.raw_begin = begin;
+      const size_t name_begin = parts.name.data() - line.text.data();
+      section.far_name = name_begin > UINT8_MAX || parts.name.size() > UINT16_MAX;
       if (!section.far_name) {
         section.name_begin = static_cast<uint8_t>(name_begin);
-        section.name_size = static_cast<uint16_t>(name.size());
+        section.name_size = static_cast<uint16_t>(parts.name.size());
       }
-      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), name);
+      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), parts.name);
     }
     pos = line.next;
   }
@@ -536,7 +670,23 @@ std::string ProfileDocument::Serialize() const {
   }
   std::string out(total, '\0');
   char* cursor = out.data();
-  auto copy = [&](const std::vector<Line>& lines) {
+  // Texts that lie one after the other, as untouched sections mostly do, go in one copy.
+  const char* run = nullptr;
+  size_t run_size = 0;
+  auto flush = [&] {
+    if (run_size != 0) std::memcpy(cursor, run, run_size);
+    cursor += run_size;
+    run_size = 0;
+  };
+  auto copy = [&](std::string_view text) {
+    if (run_size == 0 || run + run_size != text.data()) {
+      flush();
+      run = text.data();
+    }
+    run_size += text.size();
+  };
+  auto copy_lines = [&](const std::vector<Line>& lines) {
+    flush();
     for (const Line& line : lines) {
       std::memcpy(cursor, d.Text(line).data(), line.size);
       cursor += line.size;
@@ -544,16 +694,16 @@ std::string ProfileDocument::Serialize() const {
       if (line.eol != Eol::kNone) *cursor++ = '\n';
     }
   };
-  copy(d.preamble);
+  copy_lines(d.preamble);
   for (const Section& section : d.sections) {
     if (section.deleted) continue;
     if (section.lines == kUntouched) {
-      std::memcpy(cursor, d.base.data() + section.raw_begin, section.raw_size);
-      cursor += section.raw_size;
+      copy(d.Raw(section));
     } else {
-      copy(d.touched[section.lines]);
+      copy_lines(d.touched[section.lines]);
     }
   }
+  flush();
   return out;
 }
 
@@ -577,6 +727,52 @@ bool ProfileDocument::HasSection(std::string_view section) const {
   return impl_->FindSection(section) != kNoSection;
 }
 
+void ProfileDocument::FindKeys(std::string_view section, const std::string_view* keys, size_t count,
+                               std::optional<std::string_view>* values) const {
+  const Impl& d = *impl_;
+  for (size_t k = 0; k < count; ++k) values[k].reset();
+  const uint32_t number = d.FindSection(section);
+  if (number == kNoSection) return;
+  const Section& found = d.sections[number];
+  constexpr size_t kMaxKeys = 16;
+  if (found.lines != kUntouched || count > kMaxKeys) {
+    for (size_t k = 0; k < count; ++k) values[k] = d.FindValue(found, keys[k]);
+    return;
+  }
+  std::string_view trimmed[kMaxKeys];
+  for (size_t k = 0; k < count; ++k) trimmed[k] = TrimBlanks(keys[k]);
+  size_t missing = count;
+  const std::string_view raw = d.Raw(found);
+  for (size_t pos = NextLine(raw, 0).next; missing > 0 && pos < raw.size();) {
+    const void* feed = std::memchr(raw.data() + pos, '\n', raw.size() - pos);
+    const size_t end = feed == nullptr ? raw.size() : static_cast<const char*>(feed) - raw.data();
+    // The line's name is what stands before its first "=", without blanks; a carriage return
+    // at its end is a blank like the others around the value. No name holds "=", so a key that
+    // does is never found.
+    size_t i = pos;
+    pos = end + 1;
+    while (i < end && IsBlank(raw[i])) ++i;
+    if (i == end || raw[i] == ';') continue;
+    size_t equals = i;
+    while (equals < end && raw[equals] != '=') ++equals;
+    if (equals == end) continue;
+    size_t name_end = equals;
+    while (name_end > i && IsBlank(raw[name_end - 1])) --name_end;
+    const std::string_view name = raw.substr(i, name_end - i);
+    for (size_t k = 0; k < count; ++k) {
+      if (!values[k] && name.size() == trimmed[k].size() && SameName(name, trimmed[k])) {
+        values[k] = TrimBlanks(raw.substr(equals + 1, end - equals - 1));
+        --missing;
+      }
+    }
+  }
+}
+
+void ProfileDocument::WriteKeys(std::string_view section, std::initializer_list<KeyValue> entries) {
+  if (impl_->AppendWholeSection(section, entries)) return;
+  for (const KeyValue& entry : entries) Write(section, entry.key, entry.value);
+}
+
 void ProfileDocument::Write(std::string_view section, std::string_view key,
                             std::string_view value) {
   Impl& d = *impl_;
@@ -597,8 +793,7 @@ void ProfileDocument::Write(std::string_view section, std::string_view key,
   if (i != 0) {
     const LineParts old_parts = Split(d.Text(lines[i]));
     if (old_parts.value != body) {
-      // Copied: a chunk of a copied document may be short enough to move with the chunk list.
-      const std::string prefix(d.Text(lines[i]).substr(0, old_parts.value_begin));
+      const std::string_view prefix = d.Text(lines[i]).substr(0, old_parts.value_begin);
       lines[i] = d.MakeLine({prefix, body}, lines[i].eol == Eol::kNone ? style : lines[i].eol);
     }
   } else {
@@ -646,12 +841,24 @@ void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) 
   lines.erase(lines.begin() + static_cast<ptrdiff_t>(d.FindKey(lines, TrimBlanks(key))));
 }
 
+void TuneAllocatorForLargeFiles() {
+#if defined(__GLIBC__)
+  // Blocks up to this size come from the heap, whose freed memory is used again, instead of a
+  // mapping of their own that is unmapped when freed; glibc takes no larger value.
+  mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+  // Free memory at the top of the heap is returned only beyond this: several commands' worth.
+  mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
+#endif
+}
+
 bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,
                  FileSystem& fs) {
   FileSnapshot local;
   FileSnapshot* read = snapshot != nullptr ? snapshot : &local;
   if (!ReadFileSnapshot(path, read, fs)) return false;
-  *doc = ProfileDocument::Parse(read->bytes);
+  // Without a snapshot to keep, the document takes the bytes as they were read.
+  *doc = snapshot != nullptr ? ProfileDocument::Parse(read->bytes)
+                             : ProfileDocument::ParseOwned(std::move(local.bytes));
   return true;
 }
 
@@ -667,7 +874,7 @@ std::string ReadProfileString(std::string_view section, std::string_view key,
   if (!ReadFileSnapshot(file_name, &snapshot, fs) || !snapshot.exists) {
     return std::string(default_value);
   }
-  return ProfileDocument::Parse(snapshot.bytes).Read(section, key, default_value);
+  return ProfileDocument::ParseOwned(std::move(snapshot.bytes)).Read(section, key, default_value);
 }
 
 bool WriteProfileString(std::string_view section, const std::optional<std::string>& key,

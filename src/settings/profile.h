@@ -13,6 +13,9 @@
 // given.
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +28,9 @@ namespace quillmap {
 
 // Untouched sections stay slices of the parsed bytes, so reading a large file costs little
 // more than the bytes. Not safe for use from two threads while one of them changes it; a
-// moved-from document may only be assigned to or destroyed.
+// moved-from document may only be assigned to or destroyed. Text, once in a document, never
+// moves: a view that FindKeys gives stays valid, changes or not, until the document (or the
+// one it was moved to) is destroyed or assigned to.
 class ProfileDocument {
  public:
   ProfileDocument();
@@ -38,6 +43,8 @@ class ProfileDocument {
   // Never fails: any bytes give a document, and Serialize() of an unchanged document gives
   // the same bytes back.
   static ProfileDocument Parse(std::string_view bytes);
+  // The same, keeping the bytes it is given instead of a copy of them.
+  static ProfileDocument ParseOwned(std::string bytes);
   std::string Serialize() const;
 
   // Names match without regard to letter case; the first of two same-named sections or keys
@@ -46,6 +53,15 @@ class ProfileDocument {
   std::string Read(std::string_view section, std::string_view key,
                    std::string_view default_value) const;
   bool HasSection(std::string_view section) const;
+  // What Find gives for each of the keys, from one lookup of the section and one pass over its
+  // lines.
+  template <size_t N>
+  std::array<std::optional<std::string_view>, N> FindKeys(std::string_view section,
+                                                          const std::string_view (&keys)[N]) const {
+    std::array<std::optional<std::string_view>, N> values;
+    FindKeys(section, keys, N, values.data());
+    return values;
+  }
 
   // In the first section of that name: replaces an existing key's value where it stands (the
   // key's spelling and the blanks before the value kept; a line whose value does not change is
@@ -55,6 +71,13 @@ class ProfileDocument {
   // ending in a line break is written as the value, the line ending and one empty line (no
   // second one where an empty line already follows the key).
   void Write(std::string_view section, std::string_view key, std::string_view value);
+  // The same as Write(section, entry.key, entry.value) for each entry in turn; a section that
+  // is not there yet is made in one step.
+  struct KeyValue {
+    std::string_view key;
+    std::string_view value;
+  };
+  void WriteKeys(std::string_view section, std::initializer_list<KeyValue> entries);
   // Removes the first section of that name with all its lines, up to the next section header
   // (its comments and empty lines included); no-op when missing.
   void DeleteSection(std::string_view section);
@@ -62,6 +85,9 @@ class ProfileDocument {
   void DeleteKey(std::string_view section, std::string_view key);
 
  private:
+  void FindKeys(std::string_view section, const std::string_view* keys, size_t count,
+                std::optional<std::string_view>* values) const;
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -77,6 +103,14 @@ bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* sn
 WriteResult CommitProfile(const std::string& path, const ProfileDocument& doc,
                           const FileSnapshot* expected = nullptr,
                           FileSystem& fs = RealFileSystem());
+
+// Every command reads the whole file afresh and frees it again, megabytes at a time. By default
+// the C library returns such buffers to the system at once, so each command maps them anew, a
+// page fault every 4 KB, which on some virtual machines costs more than all the reading. This
+// lets it keep them for the next command instead (glibc only; elsewhere it does nothing). For a
+// program's start, before the first file is read; the memory kept is at most what the largest
+// command needed.
+void TuneAllocatorForLargeFiles();
 
 // The default when the file, the section or the key is missing or the file cannot be read.
 std::string ReadProfileString(std::string_view section, std::string_view key,
