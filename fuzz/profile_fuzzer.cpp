@@ -87,8 +87,9 @@ std::string FirstKey(const std::string& section_bytes) {
   while (pos != std::string::npos && pos + 1 < section_bytes.size()) {
     const size_t begin = pos + 1;
     pos = section_bytes.find('\n', begin);
-    const std::string_view line = std::string_view(section_bytes).substr(
-        begin, (pos == std::string::npos ? section_bytes.size() : pos) - begin);
+    const std::string_view line =
+        std::string_view(section_bytes)
+            .substr(begin, (pos == std::string::npos ? section_bytes.size() : pos) - begin);
     const std::string_view trimmed = Trim(line);
     const size_t equals = trimmed.find('=');
     if (trimmed.empty() || trimmed[0] == ';' || equals == std::string_view::npos) continue;
@@ -110,8 +111,8 @@ void ModelWrite(std::vector<ModelSection>& sections, const std::string& section)
 // Values a hand-edited file or the program might hold. None starts with a blank or holds a
 // line break: such a value cannot be read back, by design.
 constexpr std::array<std::string_view, 12> kValues = {
-    "",      "0",        "20000", "-0",        "1e308",  "NaN",
-    "1,5",   "Left half", "a=b",   ";comment", "\xe4\xff", std::string_view("x\0y", 3)};
+    "",    "0",         "20000", "-0",       "1e308",    "NaN",
+    "1,5", "Left half", "a=b",   ";comment", "\xe4\xff", std::string_view("x\0y", 3)};
 constexpr std::array<std::string_view, 8> kKeys = {"Type", "Name", "Custom", "W",
                                                    "H",    "X",    "AFX",    "NumRegions"};
 
@@ -148,10 +149,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string changed = pick(controls.Byte(0), "Fuzz Section");
   const std::string doomed = pick(controls.Byte(2), "No Such Section");
   const size_t changed_at = FindModel(model, changed);
-  const std::string key =
-      controls.Byte(1) & 0x80 && changed_at != 0
-          ? FirstKey(model[changed_at].bytes)
-          : std::string(kKeys[controls.Byte(1) % kKeys.size()]);
+  const std::string key = controls.Byte(1) & 0x80 && changed_at != 0
+                              ? FirstKey(model[changed_at].bytes)
+                              : std::string(kKeys[controls.Byte(1) % kKeys.size()]);
   const std::string value = ValueFor(controls.Byte(3), key);
   const std::string second_key(kKeys[(controls.Byte(1) >> 3) % kKeys.size()]);
   const std::string second_value = ValueFor(controls.Byte(3) >> 4, second_key);

@@ -23,8 +23,8 @@ bool SameLimits(const quillmap::ModelLimits& a, const quillmap::ModelLimits& b) 
 }
 
 bool AllFinite(const quillmap::ModelLimits& l) {
-  for (double v : {l.MinX, l.MinY, l.MaxX, l.MaxY, l.MaxWidth, l.MaxHeight, l.MinWidth,
-                   l.MinHeight}) {
+  for (double v :
+       {l.MinX, l.MinY, l.MaxX, l.MaxY, l.MaxWidth, l.MaxHeight, l.MinWidth, l.MinHeight}) {
     if (!std::isfinite(v)) return false;
   }
   return true;

@@ -1,0 +1,102 @@
+// Stands in for the scanner software: rewrites the region file in a loop, each time raising the
+// counter Counter of its own section [ScannerSoftware] by one. It knows nothing of Quillmap's
+// lock. At each read it checks that its last counter is still there.
+//   reliability_scanner_writer FILE MODE
+// MODE in-place: opens, truncates and writes the file, as the Windows profile functions do;
+// it reads the file again just before and starts over when it changed, but a change made after
+// that second read is lost. MODE careful: swaps a finished copy in (renameat2 RENAME_EXCHANGE)
+// and puts the file back when the one it swapped out is not the one it read, so it never
+// loses another writer's change.
+// Runs until a line arrives on stdin, then prints "writes N lost M": M counts the times its
+// last counter had gone, a change of its own that another writer threw away.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "settings/atomic_file.h"
+#include "settings/profile.h"
+
+namespace {
+
+using quillmap::FileSnapshot;
+using quillmap::ProfileDocument;
+
+std::string Read(const std::string& path) {
+  FileSnapshot snapshot;
+  quillmap::ReadFileSnapshot(path, &snapshot);
+  return snapshot.bytes;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool WriteInPlace(const std::string& path, const std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, bytes);
+  return ::close(fd) == 0 && written;
+}
+
+bool WriteCarefully(const std::string& path, const std::string& before, const std::string& bytes) {
+  const std::string temp = path + ".scanner-tmp";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, bytes);
+  if (::close(fd) != 0 || !written ||
+      ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  const bool swapped_out_read = Read(temp) == before;
+  if (!swapped_out_read)
+    ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE);
+  ::unlink(temp.c_str());
+  return swapped_out_read;
+}
+
+bool StopAsked() {
+  pollfd input{0, POLLIN, 0};
+  return ::poll(&input, 1, 0) > 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc == 3 ? argv[2] : "";
+  if (mode != "in-place" && mode != "careful") {
+    std::fprintf(stderr, "usage: %s FILE in-place|careful\n", argv[0]);
+    return 2;
+  }
+  const std::string path = argv[1];
+  long counter = 0;
+  long writes = 0;
+  long lost = 0;
+  while (!StopAsked()) {
+    const std::string before = Read(path);
+    ProfileDocument doc = ProfileDocument::Parse(before);
+    if (counter > 0 && doc.Read("ScannerSoftware", "Counter", "") != std::to_string(counter)) {
+      ++lost;
+    }
+    doc.Write("ScannerSoftware", "Counter", std::to_string(counter + 1));
+    const std::string after = doc.Serialize();
+    const bool written = mode == "careful" ? WriteCarefully(path, before, after)
+                                           : Read(path) == before && WriteInPlace(path, after);
+    if (!written) continue;
+    ++counter;
+    ++writes;
+    ::usleep(static_cast<useconds_t>(std::rand() % 2000));
+  }
+  std::printf("writes %ld lost %ld\n", writes, lost);
+  return 0;
+}
