@@ -5,6 +5,7 @@
 // Files go to $QUILLMAP_BENCH_DIR, else the system's temporary folder.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -196,6 +197,15 @@ void Delete(const std::string& path, int k) {
 
 }  // namespace key_by_key
 
+// The process's peak resident memory so far, an upper bound for the benchmark just run: the
+// sizes run from small to large.
+void ReportPeakMemory(benchmark::State& state) {
+  struct rusage usage;
+  if (getrusage(RUSAGE_SELF, &usage) == 0) {
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  }
+}
+
 void BM_LoadRegionList(benchmark::State& state) {
   const std::string path = FreshFile(static_cast<int>(state.range(0)));
   for (auto _ : state) {
@@ -205,6 +215,7 @@ void BM_LoadRegionList(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(list);
   }
+  ReportPeakMemory(state);
 }
 
 void BM_LoadKeyByKey(benchmark::State& state) {
@@ -222,6 +233,7 @@ void RunOnFreshFiles(benchmark::State& state, Command command) {
     state.ResumeTiming();
     command(global, n);
   }
+  ReportPeakMemory(state);
 }
 
 void BM_AddRegion(benchmark::State& state) {
