@@ -29,7 +29,12 @@ work="$build/corpus-work/$target"
 artifacts="$build/artifacts/$target"
 log="$build/logs/$target-$(date +%Y%m%d-%H%M%S).log"
 mkdir -p "$work" "$artifacts" "$(dirname "$log")"
-before=$(find "$artifacts" -type f | wc -l)
+# Slow inputs are written there too; only these count as findings.
+findings() {
+  find "$artifacts" -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
+    -o -name 'oom-*' \) | wc -l
+}
+before=$(findings)
 
 # The regression inputs run first, so a finding that comes back stops the run at once.
 regressions="$top/fuzz/regressions/$target"
@@ -44,12 +49,12 @@ set -e
 
 executions=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
 coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1 || true)
-after=$(find "$artifacts" -type f | wc -l)
+after=$(findings)
 echo "target:      $target"
 echo "seconds:     $seconds"
 echo "executions:  ${executions:-unknown}"
 echo "coverage:    ${coverage:-unknown}"
 echo "corpus:      $(find "$work" -type f | wc -l) inputs in $work"
-echo "crashes:     $((after - before)) new in $artifacts"
+echo "findings:    $((after - before)) new in $artifacts"
 echo "exit status: $status (log: $log)"
 [ "$status" -eq 0 ]

@@ -19,6 +19,8 @@ std::unique_ptr<FileLock> LockRegionFile(const std::string& region_file_path, Fi
                 "try again.");
   }
   RecoverInterruptedWrite(region_file_path, fs);
+  // Likewise the temporary files of a writer killed before it could rename or remove them.
+  RemoveStaleTemporaryFiles(region_file_path, fs);
   return lock;
 }
 

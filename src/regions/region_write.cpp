@@ -19,11 +19,77 @@ namespace {
 
 using region_format::kUnknown;
 
-// The count after one more region, which must still fit in 16 bits.
+// The count after one more region. The list shows at most 32766 regions, so one more than that
+// would leave a file that no longer lists; below zero the new region would get a number that
+// no list shows.
 int NextRegionNumber(const ProfileDocument& doc, char sep) {
   const int count = region_format::NumRegions(doc, sep);
-  if (count == std::numeric_limits<int16_t>::max()) throw OverflowError();
+  if (count >= std::numeric_limits<int16_t>::max() - 1) throw OverflowError();
+  if (count < 0) {
+    throw Error(kErrFileAccess, "The region file counts " + IntToText(count) +
+                                    " regions (NumRegions in [ScanRegions]). Please correct "
+                                    "it before adding a region.");
+  }
   return count + 1;
+}
+
+std::string Folded(std::string_view name) {
+  std::string folded;
+  region_format::FoldSectionName(name, &folded);
+  return folded;
+}
+
+// Whether a section name is one that the commands write as a region section or for the count
+// and the default: a region whose Type names it would see its slide values overwritten or
+// deleted by a command on another region.
+bool IsRegionFileSection(std::string_view name, int count) {
+  const std::string folded = Folded(name);
+  if (folded == Folded(region_format::kScanRegions) ||
+      folded == Folded(region_format::kVelmoraDefault)) {
+    return true;
+  }
+  constexpr std::string_view kRegion = "REGION";
+  if (folded.compare(0, kRegion.size(), kRegion) != 0) return false;
+  const std::string_view digits = std::string_view(folded).substr(kRegion.size());
+  if (digits.empty() || digits.size() > 5 || digits[0] == '0') return false;
+  int number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + (c - '0');
+  }
+  return number <= count + 1;
+}
+
+Error SlideSectionInUse(const std::string& section, std::string_view type,
+                        const std::string& user) {
+  return Error(kErrFileAccess, "Cannot change " + section + ": its slide section " +
+                                   region_format::ToUtf8(std::string(type)) + " is also used by " +
+                                   user + ". Please correct the region file.");
+}
+
+// Refuses to write the slide section `type` of region number `own` when it is a section of
+// the file's own, or another region names it too (or names the region's own section): writing
+// would change that other region as well.
+void CheckSlideSectionOwned(const ProfileDocument& doc, int count, int own,
+                            const std::string& section, const std::string& type) {
+  if (IsRegionFileSection(type, count)) throw SlideSectionInUse(section, type, "the region file");
+  const std::string folded_type = Folded(type);
+  const std::string folded_section = Folded(section);
+  for (int i = 1; i <= count; ++i) {
+    if (i == own) continue;
+    const std::string region = region_format::RegionSection(i);
+    const std::string other = Folded(doc.Read(region, "Type", kUnknown));
+    if (other == folded_type || other == folded_section) {
+      throw SlideSectionInUse(section, type, region);
+    }
+  }
+}
+
+// n of the section name "Region<n>".
+int RegionNumber(const std::string& section_name, char sep) {
+  const std::string_view digits =
+      section_name.size() > 6 ? std::string_view(section_name).substr(6) : std::string_view();
+  return TextToInt16(digits, sep);
 }
 
 // What DeleteRegion needs to know of one slide section.
@@ -95,6 +161,9 @@ void WriteCurrentRegion(ProfileDocument& doc, bool is_new, const ScanRegion& cur
   std::string count;
   if (is_new) count = IntToText(NextRegionNumber(doc, sep));
   const region_format::RegionFileValues values = region_format::FormFileValues(current, sep);
+  const int regions = region_format::NumRegions(doc, sep);
+  const int own = is_new ? regions + 1 : RegionNumber(current.SectionName, sep);
+  CheckSlideSectionOwned(doc, regions, own, current.SectionName, values.type);
   if (is_new) doc.Write(region_format::kScanRegions, region_format::kNumRegions, count);
   region_format::WriteFileValues(doc, values);
 }
@@ -105,9 +174,7 @@ std::string FirstWriteMessage(bool is_new) {
 
 void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
   const std::string& section_name = current.SectionName;
-  const std::string_view digits =
-      section_name.size() > 6 ? std::string_view(section_name).substr(6) : std::string_view();
-  const int deleted = TextToInt16(digits, sep);
+  const int deleted = RegionNumber(section_name, sep);
   const int count = region_format::NumRegions(doc, sep);
   if (count == std::numeric_limits<int16_t>::min()) throw OverflowError();
   // A region outside 1..NumRegions means the list no longer shows the file; going on would
@@ -115,6 +182,13 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
   if (deleted < 1 || deleted > count) throw Error(kErrChangedOnDisk, kChangedOnDiskMessage);
   const std::string section = region_format::ToFileText(section_name, "The section name");
   const std::string deleted_type = doc.Read(section, "Type", kUnknown);
+  // Renumbering deletes and rewrites region sections and the count's: a slide section of such
+  // a name would take another region's values, or the count, with it.
+  for (int i = 1; i <= count; ++i) {
+    const std::string region = region_format::RegionSection(i);
+    const std::string type = i == deleted ? deleted_type : doc.Read(region, "Type", kUnknown);
+    if (IsRegionFileSection(type, count)) throw SlideSectionInUse(region, type, "the region file");
+  }
 
   // How many remaining regions name each slide section, so that a shared one stays while it is
   // in use; and which regions before the deleted one keep theirs, so that renumbering never

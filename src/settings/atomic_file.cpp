@@ -1,12 +1,17 @@
 #include "settings/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <random>
+#include <thread>
+#include <vector>
 
 namespace quillmap {
 
@@ -134,6 +139,25 @@ class TempFile {
 
 enum class Match { kSame, kDiffers, kUnreadable };
 
+// A program that rewrites a file in place truncates it before it writes: for a moment the file
+// is empty, for longer when that program waits for the processor. An empty file is taken for
+// what it holds only once it has stayed so this long.
+constexpr std::chrono::milliseconds kEmptyRestTime(50);
+
+// False when the empty file changed while it rested.
+bool StayedEmpty(FileSystem& fs, const std::string& path, const struct stat& seen) {
+  const auto changed =
+      std::chrono::seconds(seen.st_mtim.tv_sec) + std::chrono::nanoseconds(seen.st_mtim.tv_nsec);
+  const auto age = std::chrono::system_clock::now().time_since_epoch() - changed;
+  if (age < kEmptyRestTime) {
+    std::this_thread::sleep_for(kEmptyRestTime - std::max<std::chrono::nanoseconds>(age, {}));
+  }
+  struct stat again;
+  return fs.Stat(path, &again) == 0 && again.st_size == 0 && again.st_ino == seen.st_ino &&
+         again.st_mtim.tv_sec == seen.st_mtim.tv_sec &&
+         again.st_mtim.tv_nsec == seen.st_mtim.tv_nsec;
+}
+
 // Streams the file against what the command saw, so that a large file costs no second copy.
 Match CompareWithDisk(FileSystem& fs, const std::string& target, const FileSnapshot& expected) {
   struct stat st;
@@ -145,6 +169,7 @@ Match CompareWithDisk(FileSystem& fs, const std::string& target, const FileSnaps
       static_cast<uint64_t>(st.st_size) != expected.bytes.size()) {
     return Match::kDiffers;
   }
+  if (st.st_size == 0) return StayedEmpty(fs, target, st) ? Match::kSame : Match::kDiffers;
   const int fd = fs.Open(target, O_RDONLY | O_NOCTTY | O_NONBLOCK, 0);
   if (fd < 0) return Match::kUnreadable;
   static constexpr size_t kChunk = 64 * 1024;
@@ -200,6 +225,14 @@ bool WriteSideCopy(FileSystem& fs, const std::string& side, std::string_view byt
   return true;
 }
 
+// A side copy left behind would later be written over whatever the file then holds, so one that
+// cannot be removed is at least emptied: recovery takes an empty copy for none.
+void DropSideCopy(FileSystem& fs, const std::string& side) {
+  if (fs.Unlink(side) == 0 || errno == ENOENT) return;
+  const int fd = fs.Open(side, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NOCTTY, 0);
+  if (fd >= 0) fs.Close(fd);
+}
+
 WriteResult RewriteInPlace(FileSystem& fs, const std::string& target, std::string_view bytes,
                            const FileSnapshot* expected) {
   FileSnapshot old;
@@ -213,19 +246,40 @@ WriteResult RewriteInPlace(FileSystem& fs, const std::string& target, std::strin
   if (!WriteSideCopy(fs, side, bytes)) return WriteResult::kFailed;
   switch (RewriteFile(fs, target, bytes)) {
     case Rewrite::kDone:
-      // Should this fail, a later recovery writes the same bytes again: harmless.
-      fs.Unlink(side);
+      DropSideCopy(fs, side);
       return WriteResult::kOk;
     case Rewrite::kUntouched:
-      fs.Unlink(side);
+      DropSideCopy(fs, side);
       return WriteResult::kFailed;
     case Rewrite::kDamaged:
       // The old content fits where it was, so putting it back rarely fails; when it does, the
       // side copy stays so that the file is never left half-written.
-      if (RewriteFile(fs, target, old.bytes) == Rewrite::kDone) fs.Unlink(side);
+      if (RewriteFile(fs, target, old.bytes) == Rewrite::kDone) DropSideCopy(fs, side);
       return WriteResult::kFailed;
   }
   return WriteResult::kFailed;
+}
+
+// The regular files in `folder` named as TempFile::Create names them after `name`.
+void RemoveTemporaryFilesOf(FileSystem& fs, const std::string& folder, const std::string& name) {
+  const std::string prefix = "." + name.substr(0, 200) + ".quillmap-";
+  std::vector<std::string> stale;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view found = entry->d_name;
+    if (found.size() == prefix.size() + 8 && found.compare(0, prefix.size(), prefix) == 0 &&
+        found.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789",
+                                prefix.size()) == std::string_view::npos) {
+      stale.emplace_back(found);
+    }
+  }
+  closedir(dir);
+  for (const std::string& file : stale) {
+    struct stat st;
+    const std::string path = Join(folder, file);
+    if (fs.Lstat(path, &st) == 0 && S_ISREG(st.st_mode)) fs.Unlink(path);
+  }
 }
 
 bool FolderRefusesNewFiles(int error) {
@@ -314,6 +368,23 @@ WriteResult AtomicWriteFile(const std::string& path, std::string_view bytes,
         return WriteResult::kFailed;
     }
   }
+  if (expected != nullptr && exists) {
+    // Swapped rather than renamed, and the file that went out compared once more: a change that
+    // another program made since the comparison above is then put back, not thrown away.
+    if (fs.Exchange(temp.path(), target) == 0) {
+      const Match match = CompareWithDisk(fs, temp.path(), *expected);
+      if (match != Match::kSame) {
+        if (fs.Exchange(temp.path(), target) != 0 && fs.Rename(temp.path(), target) == 0) {
+          temp.Release();
+        }
+        return match == Match::kDiffers ? WriteResult::kChangedOnDisk : WriteResult::kFailed;
+      }
+      temp.Discard();  // the old file, now under the temporary name
+      SyncFolder(fs, folder);
+      return WriteResult::kOk;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return WriteResult::kFailed;
+  }
   if (fs.Rename(temp.path(), target) != 0) return WriteResult::kFailed;
   temp.Release();
   // The new content is in place whatever happens now; a failed folder sync cannot undo that.
@@ -331,7 +402,17 @@ void RecoverInterruptedWrite(const std::string& path, FileSystem& fs) {
   }
   FileSnapshot copy;
   if (!ReadFileSnapshot(side, &copy, fs) || !copy.exists) return;
-  if (RewriteFile(fs, target, copy.bytes) == Rewrite::kDone) fs.Unlink(side);
+  if (copy.bytes.empty() || RewriteFile(fs, target, copy.bytes) == Rewrite::kDone) {
+    DropSideCopy(fs, side);
+  }
+}
+
+void RemoveStaleTemporaryFiles(const std::string& path, FileSystem& fs) {
+  std::string target;
+  if (!ResolveTarget(fs, path, &target)) return;
+  RemoveTemporaryFilesOf(fs, FolderOf(target), NameOf(target));
+  const std::string side = SideCopyFor(fs, target);
+  RemoveTemporaryFilesOf(fs, FolderOf(side), NameOf(side));
 }
 
 std::string SideCopyPath(const std::string& path, FileSystem& fs) {

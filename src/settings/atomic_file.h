@@ -54,6 +54,11 @@ WriteResult AtomicWriteFile(const std::string& path, std::string_view bytes,
 // the file's FileLock, since a side copy also exists while another writer is at work.
 void RecoverInterruptedWrite(const std::string& path, FileSystem& fs = RealFileSystem());
 
+// Removes the temporary files that a writer of `path` killed before its rename left beside the
+// file and beside its side copy. Only for a caller that holds the file's FileLock: the
+// temporary file of a writer at work looks the same.
+void RemoveStaleTemporaryFiles(const std::string& path, FileSystem& fs = RealFileSystem());
+
 // Where the side copy for `path` lives (whether or not it exists); for tests and diagnostics.
 std::string SideCopyPath(const std::string& path, FileSystem& fs = RealFileSystem());
 

@@ -68,6 +68,10 @@ int FileSystem::Realpath(const std::string& path, std::string* out) {
   return 0;
 }
 
+int FileSystem::Exchange(const std::string& a, const std::string& b) {
+  return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE);
+}
+
 FileSystem& RealFileSystem() {
   static PosixFileSystem fs;
   return fs;

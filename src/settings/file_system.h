@@ -33,6 +33,9 @@ class FileSystem {
   virtual int Mkdir(const std::string& path, mode_t mode);
   // realpath(3): 0 and *out set, or -1 with errno.
   virtual int Realpath(const std::string& path, std::string* out);
+  // renameat2(2) with RENAME_EXCHANGE: the two names swap their files in one step. -1 with
+  // errno EINVAL (or ENOSYS) where the file system cannot.
+  virtual int Exchange(const std::string& a, const std::string& b);
 };
 
 // The process-wide pass-through to the real calls (stateless).

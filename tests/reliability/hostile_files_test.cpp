@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -38,6 +39,8 @@ struct Hostile {
   int rows;                // regions listed
   std::function<void(const RegionList&)> check;
 };
+// Keeps the test names short: the case's name, not its bytes.
+void PrintTo(const Hostile& hostile, std::ostream* out) { *out << hostile.name; }
 
 void ExpectCell(const RegionList& list, int row, int column, const std::string& text, bool red) {
   ASSERT_GE(list.rows.size(), static_cast<size_t>(row));

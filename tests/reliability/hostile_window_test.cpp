@@ -3,6 +3,8 @@
 // restored, and the file is never touched.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <string>
@@ -20,6 +22,7 @@ struct WindowCase {
   int rows;
   const char* message;  // "" when none
 };
+void PrintTo(const WindowCase& window_case, std::ostream* out) { *out << window_case.name; }
 
 std::string FixtureFile() { return FixtureBytes(kRegionFileName); }
 

@@ -34,16 +34,20 @@ class AtomicFileTest : public ::testing::Test {
 
   // The promise of every write: the new bytes after success, the old ones after a failure,
   // mode and owner kept, nothing left beside the file, and no side copy that would change the
-  // file at the next start.
+  // file at the next start, even after another program changed it.
   void ExpectOldOrNew(WriteResult result, const std::string& what) {
     const std::string now = ReadBytes(path_);
     EXPECT_EQ(now, result == WriteResult::kOk ? new_ : old_) << what;
     EXPECT_TRUE(result == WriteResult::kOk || result == WriteResult::kFailed) << what;
     EXPECT_EQ(StatOf(path_).st_mode & 07777, 0640u) << what;
     EXPECT_EQ(StatOf(path_).st_uid, owner_) << what;
+    // A failed removal of the swapped-out file leaves it for the next command to remove.
+    RemoveStaleTemporaryFiles(path_);
     EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"}) << what;
+    const std::string theirs = "[A]\r\nk=another program's\r\n";
+    WriteBytes(path_, theirs);
     RecoverInterruptedWrite(path_);
-    EXPECT_EQ(ReadBytes(path_), now) << what;
+    EXPECT_EQ(ReadBytes(path_), theirs) << what;
     EXPECT_EQ(Entries(dir_.State()), std::set<std::string>{}) << what;
   }
 

@@ -59,6 +59,9 @@ class FaultyFileSystem : public FileSystem {
   int Rename(const std::string& from, const std::string& to) override {
     return Fault() || Refused(from, true) || Refused(to, true) ? -1 : real_.Rename(from, to);
   }
+  int Exchange(const std::string& a, const std::string& b) override {
+    return Fault() || Refused(a, true) || Refused(b, true) ? -1 : real_.Exchange(a, b);
+  }
   int Unlink(const std::string& path) override {
     return Fault() || Refused(path, true) ? -1 : real_.Unlink(path);
   }
