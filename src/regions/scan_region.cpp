@@ -12,6 +12,8 @@ auto Fields(const ScanRegion& r) {
 }
 }  // namespace
 
-bool ScanRegion::operator==(const ScanRegion& other) const { return Fields(*this) == Fields(other); }
+bool ScanRegion::operator==(const ScanRegion& other) const {
+  return Fields(*this) == Fields(other);
+}
 
 }  // namespace quillmap

@@ -3,10 +3,9 @@
 // restored, and the file is never touched.
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <QApplication>
 #include <QTemporaryDir>
+#include <ostream>
 #include <string>
 
 #include "app/region_window.h"
