@@ -273,6 +273,10 @@ void BM_DeleteRegion1KeyByKey(benchmark::State& state) {
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Arg(200)->Arg(1000)->Arg(5000)->Arg(32766)->Unit(benchmark::kMillisecond);
 }
+// A file of 32766 regions takes no more: one more would leave it unlistable.
+void AddSizes(benchmark::internal::Benchmark* b) {
+  b->Arg(200)->Arg(1000)->Arg(5000)->Arg(32765)->Unit(benchmark::kMillisecond);
+}
 // Key by key, a load or a deletion costs a file read (and a rewrite) per value: minutes at 5,000
 // regions, so it runs once.
 void KeyByKeySizes(benchmark::internal::Benchmark* b) {
@@ -284,7 +288,7 @@ void SlowKeyByKeySizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_LoadRegionList)->Apply(Sizes);
-BENCHMARK(BM_AddRegion)->Apply(Sizes);
+BENCHMARK(BM_AddRegion)->Apply(AddSizes);
 BENCHMARK(BM_ModifyRegion)->Apply(Sizes);
 BENCHMARK(BM_DeleteRegion1)->Apply(Sizes);
 BENCHMARK(BM_LoadKeyByKey)->Apply(SlowKeyByKeySizes);

@@ -24,7 +24,12 @@ using region_format::kUnknown;
 // no list shows.
 int NextRegionNumber(const ProfileDocument& doc, char sep) {
   const int count = region_format::NumRegions(doc, sep);
-  if (count >= std::numeric_limits<int16_t>::max() - 1) throw OverflowError();
+  if (count == std::numeric_limits<int16_t>::max()) throw OverflowError();
+  if (count == std::numeric_limits<int16_t>::max() - 1) {
+    throw Error(kErrOverflow, "The region file holds " + IntToText(count) +
+                                  " regions, the most that can be listed. Please delete a "
+                                  "region before adding one.");
+  }
   if (count < 0) {
     throw Error(kErrFileAccess, "The region file counts " + IntToText(count) +
                                     " regions (NumRegions in [ScanRegions]). Please correct "
@@ -33,25 +38,24 @@ int NextRegionNumber(const ProfileDocument& doc, char sep) {
   return count + 1;
 }
 
-std::string Folded(std::string_view name) {
-  std::string folded;
-  region_format::FoldSectionName(name, &folded);
-  return folded;
-}
-
 // Whether a section name is one that the commands write as a region section or for the count
 // and the default: a region whose Type names it would see its slide values overwritten or
 // deleted by a command on another region.
 bool IsRegionFileSection(std::string_view name, int count) {
-  const std::string folded = Folded(name);
-  if (folded == Folded(region_format::kScanRegions) ||
-      folded == Folded(region_format::kVelmoraDefault)) {
+  if (SameProfileName(name, region_format::kScanRegions) ||
+      SameProfileName(name, region_format::kVelmoraDefault)) {
     return true;
   }
-  constexpr std::string_view kRegion = "REGION";
-  if (folded.compare(0, kRegion.size(), kRegion) != 0) return false;
-  const std::string_view digits = std::string_view(folded).substr(kRegion.size());
-  if (digits.empty() || digits.size() > 5 || digits[0] == '0') return false;
+  constexpr std::string_view kRegion = "Region";
+  const size_t begin = name.find_first_not_of(" \t\r\v\f");
+  const size_t end = name.find_last_not_of(" \t\r\v\f");
+  if (begin == std::string_view::npos) return false;
+  name = name.substr(begin, end + 1 - begin);
+  if (name.size() <= kRegion.size() || !SameProfileName(name.substr(0, kRegion.size()), kRegion)) {
+    return false;
+  }
+  const std::string_view digits = name.substr(kRegion.size());
+  if (digits.size() > 5 || digits[0] == '0') return false;
   int number = 0;
   for (char c : digits) {
     if (c < '0' || c > '9') return false;
@@ -60,11 +64,15 @@ bool IsRegionFileSection(std::string_view name, int count) {
   return number <= count + 1;
 }
 
+// `user` is the other region's section, or empty when the slide section is one of the file's
+// own sections.
 Error SlideSectionInUse(const std::string& section, std::string_view type,
-                        const std::string& user) {
-  return Error(kErrFileAccess, "Cannot change " + section + ": its slide section " +
-                                   region_format::ToUtf8(std::string(type)) + " is also used by " +
-                                   user + ". Please correct the region file.");
+                        const std::string& user = "") {
+  return Error(
+      kErrFileAccess,
+      "Cannot change " + section + ": its slide section " + region_format::ToUtf8(type) +
+          (user.empty() ? " is a section of the region file's own" : " is also used by " + user) +
+          ". Please correct the region file.");
 }
 
 // Refuses to write the slide section `type` of region number `own` when it is a section of
@@ -72,14 +80,13 @@ Error SlideSectionInUse(const std::string& section, std::string_view type,
 // would change that other region as well.
 void CheckSlideSectionOwned(const ProfileDocument& doc, int count, int own,
                             const std::string& section, const std::string& type) {
-  if (IsRegionFileSection(type, count)) throw SlideSectionInUse(section, type, "the region file");
-  const std::string folded_type = Folded(type);
-  const std::string folded_section = Folded(section);
+  if (IsRegionFileSection(type, count)) throw SlideSectionInUse(section, type);
+  static constexpr std::string_view kTypeKey[] = {"Type"};
   for (int i = 1; i <= count; ++i) {
     if (i == own) continue;
     const std::string region = region_format::RegionSection(i);
-    const std::string other = Folded(doc.Read(region, "Type", kUnknown));
-    if (other == folded_type || other == folded_section) {
+    const std::string_view other = doc.FindKeys(region, kTypeKey)[0].value_or(kUnknown);
+    if (SameProfileName(other, type) || SameProfileName(other, section)) {
       throw SlideSectionInUse(section, type, region);
     }
   }
@@ -184,10 +191,8 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
   const std::string deleted_type = doc.Read(section, "Type", kUnknown);
   // Renumbering deletes and rewrites region sections and the count's: a slide section of such
   // a name would take another region's values, or the count, with it.
-  for (int i = 1; i <= count; ++i) {
-    const std::string region = region_format::RegionSection(i);
-    const std::string type = i == deleted ? deleted_type : doc.Read(region, "Type", kUnknown);
-    if (IsRegionFileSection(type, count)) throw SlideSectionInUse(region, type, "the region file");
+  if (IsRegionFileSection(deleted_type, count)) {
+    throw SlideSectionInUse(section_name, deleted_type);
   }
 
   // How many remaining regions name each slide section, so that a shared one stays while it is
@@ -199,7 +204,11 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
   std::vector<int> type_slides(count + 1);
   for (int i = 1; i <= count; ++i) {
     if (i == deleted) continue;
-    types[i] = doc.FindKeys(region_format::RegionSection(i), kTypeKey)[0].value_or(kUnknown);
+    const std::string region = region_format::RegionSection(i);
+    types[i] = doc.FindKeys(region, kTypeKey)[0].value_or(kUnknown);
+    if (IsRegionFileSection(types[i], count)) {
+      throw SlideSectionInUse(region, types[i]);
+    }
     type_slides[i] = slides.Of(types[i]);
     SlideUse& use = slides.Use(type_slides[i]);
     if (i < deleted && use.kept_by == 0) use.kept_by = i;

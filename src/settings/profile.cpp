@@ -841,6 +841,10 @@ void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) 
   lines.erase(lines.begin() + static_cast<ptrdiff_t>(d.FindKey(lines, TrimBlanks(key))));
 }
 
+bool SameProfileName(std::string_view a, std::string_view b) {
+  return SameName(TrimBlanks(a), TrimBlanks(b));
+}
+
 void TuneAllocatorForLargeFiles() {
 #if defined(__GLIBC__)
   // Blocks up to this size come from the heap, whose freed memory is used again, instead of a

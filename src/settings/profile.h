@@ -92,6 +92,10 @@ class ProfileDocument {
   std::unique_ptr<Impl> impl_;
 };
 
+// Whether two names are the same section or key name to a document: blanks around them and
+// letter case ignored.
+bool SameProfileName(std::string_view a, std::string_view b);
+
 // Reads the file: a missing file is an empty document with exists == false. Returns false
 // only when the file exists but cannot be read. `snapshot` may be null.
 bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,

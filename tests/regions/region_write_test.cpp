@@ -193,6 +193,60 @@ TEST_P(RegionWriteTest, DeleteRefusesWhatWouldLoseARegion) {
   }
 }
 
+TEST_P(RegionWriteTest, AddRefusesACountThatNoListWouldShow) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"-1",
+       "The region file counts -1 regions (NumRegions in [ScanRegions]). Please correct it "
+       "before adding a region."},
+      {"32766",
+       "The region file holds 32766 regions, the most that can be listed. Please delete a region "
+       "before adding one."},
+      {"32767", "Overflow"}};
+  for (const auto& [count, message] : cases) {
+    ProfileDocument doc = ProfileDocument::Parse(std::string("[ScanRegions]\nNumRegions=") + count);
+    const std::string before = doc.Serialize();
+    ScanRegion current;
+    current.RegionName = "New";
+    try {
+      WriteCurrentRegion(doc, true, current, GetParam());
+      ADD_FAILURE() << count << " was added to";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.Description(), message);
+    }
+    EXPECT_EQ(doc.Serialize(), before) << count;
+  }
+}
+
+// Writing such a slide section would change or delete what another region or the file needs.
+TEST_P(RegionWriteTest, RefusesSlideSectionsThatAreNotTheRegionsOwn) {
+  ProfileDocument doc = ProfileDocument::Parse(
+      "[ScanRegions]\nNumRegions=3\n[Region1]\nType=CustomerSlide0\n"
+      "[Region2]\nType= customerslide0\n[Region3]\nType=SCANREGIONS\n");
+  const std::string before = doc.Serialize();
+  auto expect_refused = [&](const char* section, bool remove, const std::string& message) {
+    ScanRegion current = ReadRegion(doc, section, GetParam());
+    try {
+      if (remove) {
+        DeleteRegion(doc, current, GetParam());
+      } else {
+        WriteCurrentRegion(doc, false, current, GetParam());
+      }
+      ADD_FAILURE() << section << " was changed";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.Description(),
+                "Cannot change " + message + ". Please correct the region file.");
+    }
+    EXPECT_EQ(doc.Serialize(), before) << section;
+  };
+  expect_refused("Region2", false,
+                 "Region2: its slide section customerslide0 is also used by Region1");
+  const std::string own =
+      "Region3: its slide section SCANREGIONS is a section of the region file's own";
+  expect_refused("Region3", false, own);
+  // Renumbering after Region1 would delete [ScanRegions] as Region3's slide section.
+  expect_refused("Region1", true, own);
+}
+
 TEST_P(RegionWriteTest, FailuresLeaveTheFileAsItWas) {
   const std::string fixture = Start("five_regions.ini");
   auto expect_error = [&](int number, const std::string& text, auto command) {
