@@ -4,10 +4,14 @@
 QUILLMAP_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev
   fonts-dejavu-core libgtest-dev libgmock-dev libbenchmark-dev poppler-utils)
 
+# The fuzz targets' compiler and its libFuzzer and sanitizer runtimes, for scripts/test.
+QUILLMAP_FUZZ_PACKAGES=(clang libclang-rt-dev)
+
+# Installs the missing ones of QUILLMAP_PACKAGES and of any packages named as arguments.
 quillmap_install_packages() {
   local missing=()
   local pkg
-  for pkg in "${QUILLMAP_PACKAGES[@]}"; do
+  for pkg in "${QUILLMAP_PACKAGES[@]}" "$@"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$pkg")
     fi
