@@ -273,13 +273,18 @@ class TextStore {
  public:
   static constexpr int kChunkBits = 20;
   static constexpr size_t kChunkSize = size_t{1} << kChunkBits;
+  static constexpr int kFirstChunkBits = 12;
 
   // Room for a text of `size` bytes, to be filled by the caller; sets its place. Within a text
   // of up to kChunkSize bytes, place + i is the place of its byte i.
   char* Allocate(size_t size, uint64_t* place) {
     if (chunks_.empty() ||
         chunks_.back().size() + size > std::min(chunks_.back().capacity(), kChunkSize)) {
-      chunks_.emplace_back().reserve(std::max(size, kChunkSize));  // a long text: a chunk alone
+      // Chunks start small and double, so that a document with few changes stays small; a
+      // long text gets a chunk of its own.
+      const size_t room = size_t{1}
+                          << std::min<size_t>(kFirstChunkBits + chunks_.size(), kChunkBits);
+      chunks_.emplace_back().reserve(std::max(size, room));
     }
     std::string& chunk = chunks_.back();
     const size_t begin = chunk.size();

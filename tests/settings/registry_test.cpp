@@ -3,17 +3,13 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
-#include <utility>
-#include <vector>
+
+#include "temp_folder.h"
 
 namespace quillmap {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr auto kUser = RegistryRoot::kCurrentUser;
 constexpr auto kMachine = RegistryRoot::kLocalMachine;
@@ -21,30 +17,15 @@ constexpr char kScanOptions[] = "Software\\Velmora\\Microarray\\Scanner\\ScanOpt
 
 class RegistryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillmap_registry_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string UserFile() const { return folder_ + "/HKEY_CURRENT_USER.reg"; }
-  static void Put(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  static std::string Get(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
   std::string Read(std::string_view key, std::string_view name) const {
-    return ReadRegistryString(Store(), kUser, key, name, "<default>");
+    return ReadRegistryString(RegistryStore(dir_.Data()), kUser, key, name, "<default>");
   }
   void Write(std::string_view key, std::string_view name, std::string_view value) const {
-    WriteRegistryString(Store(), kUser, key, name, value);
+    WriteRegistryString(RegistryStore(dir_.Data()), kUser, key, name, value);
   }
-  RegistryStore Store() const { return RegistryStore(folder_); }
 
-  std::string folder_;
+  TempFolder dir_;
+  const std::string user_file_ = dir_ / "HKEY_CURRENT_USER.reg";
 };
 
 TEST_F(RegistryTest, WriteCreatesTheFileAndReadsBackIgnoringCase) {
@@ -55,7 +36,7 @@ TEST_F(RegistryTest, WriteCreatesTheFileAndReadsBackIgnoringCase) {
   Write("software\\VELMORA\\microarray\\scanner\\scanoptions", "REGIONNAME", "Zon\u00E9 \\\"");
   Write(kScanOptions, "", "");
   Write(kScanOptions, "Cut", std::string("ab\0cd", 5));
-  EXPECT_EQ(Get(UserFile()),
+  EXPECT_EQ(ReadBytes(user_file_),
             "Windows Registry Editor Version 5.00\n\n"
             "[HKEY_CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions]\n"
             "\"RegionName\"=\"Zon\u00E9 \\\\\\\"\"\n"
@@ -63,11 +44,11 @@ TEST_F(RegistryTest, WriteCreatesTheFileAndReadsBackIgnoringCase) {
             "\"Cut\"=\"ab\"\n");
   EXPECT_EQ(Read(kScanOptions, "RegionName"), "Zon\u00E9 \\\"");
   EXPECT_EQ(Read(kScanOptions, ""), "");
-  EXPECT_FALSE(fs::exists(folder_ + "/HKEY_LOCAL_MACHINE.reg"));
+  EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"HKEY_CURRENT_USER.reg"});
 }
 
 TEST_F(RegistryTest, CreatesFoldersAndEmptyFilesButRefusesLineBreaks) {
-  const RegistryStore store(folder_ + "/a/b");
+  const RegistryStore store(dir_ / "a/b");
   WriteRegistryString(store, kMachine, "Software\\Velmora\\Microarray\\", "Path", "/data");
   EXPECT_EQ(ReadRegistryString(store, kMachine, "Software\\Velmora\\Microarray", "Path", ""),
             "/data");
@@ -75,38 +56,29 @@ TEST_F(RegistryTest, CreatesFoldersAndEmptyFilesButRefusesLineBreaks) {
 
   Write(kScanOptions, "RegionName", "two\nlines");
   Write(kScanOptions, "Region\rName", "x");
-  EXPECT_FALSE(fs::exists(UserFile()));
-  Put(UserFile(), "");  // empty: nothing to lose
+  EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"a"});
+  WriteBytes(user_file_, "");  // empty: nothing to lose
   Write(kScanOptions, "RegionName", "x");
   EXPECT_EQ(Read(kScanOptions, "RegionName"), "x");
 }
 
 TEST_F(RegistryTest, WriteKeepsEveryOtherLineByteForByte) {
   const std::string head =
-      "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
-      "\r\n"
-      "; kept as it is\r\n"
-      "[HKEY_CURRENT_USER\\Software\\Other]  \r\n"
-      "@=\"x\"\r\n"
-      "\"Blob\"=hex:01,02,\\\r\n"
-      "  03\r\n"
-      "\r\n"
+      "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n; kept as it is\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Other]  \r\n@=\"x\"\r\n\"Blob\"=hex:01,02,\\\r\n  03\r\n\r\n"
       "[HKEY_CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions\\]\r\n"
-      "\"RegionName\"=\"first\"\r\n"
-      "\"Other\"  =  \"  spaced \\\\ \"\r\n"
-      "\"Count\"=dword:00000002\r\n"
-      "\"Gone\"=-\r\n"
-      "\r\n"
+      "\"RegionName\"=\"first\"\r\n\"Other\"  =  \"  spaced \\\\ \"\r\n"
+      "\"Count\"=dword:00000002\r\n\"Gone\"=-\r\n\r\n"
       "[HKEY_CURRENT_USER\\Software\\velmora\\microarray\\scanner\\scanoptions]\r\n";
-  Put(UserFile(), head +
-                      "\"regionname\"=hex(2):57,00,68,00,\\\r\n"
-                      "  00,00\r\n"
-                      "\r\n"
-                      "[HKEY_CURRENT_USER\\Software\\Tail]");
-  // The last definition is the one in force.
-  EXPECT_EQ(Read(kScanOptions, "RegionName"), "<default>");
-  EXPECT_EQ(Read(kScanOptions, "Count"), "<default>");
-  EXPECT_EQ(Read(kScanOptions, "Gone"), "<default>");
+  WriteBytes(user_file_, head +
+                             "\"regionname\"=hex(2):57,00,68,00,\\\r\n"
+                             "  00,00\r\n"
+                             "\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\Tail]");
+  // The last definition is the one in force; only the quoted form is a string.
+  for (const char* name : {"RegionName", "Count", "Gone"}) {
+    EXPECT_EQ(Read(kScanOptions, name), "<default>") << name;
+  }
   EXPECT_EQ(Read(kScanOptions, "Other"), "  spaced \\ ");
   EXPECT_EQ(Read("Software\\Other", ""), "x");
 
@@ -114,19 +86,19 @@ TEST_F(RegistryTest, WriteKeepsEveryOtherLineByteForByte) {
   Write(kScanOptions, "Added", "1");
   Write("Software\\Tail", "T", "2");
   Write("Software\\New", "N", "3");
-  EXPECT_EQ(Get(UserFile()), head +
-                                 "\"regionname\"=\"new\"\r\n"
-                                 "\"Added\"=\"1\"\r\n"
-                                 "\r\n"
-                                 "[HKEY_CURRENT_USER\\Software\\Tail]\r\n"
-                                 "\"T\"=\"2\"\r\n"
-                                 "\r\n"
-                                 "[HKEY_CURRENT_USER\\Software\\New]\r\n"
-                                 "\"N\"=\"3\"\r\n");
+  EXPECT_EQ(ReadBytes(user_file_), head +
+                                       "\"regionname\"=\"new\"\r\n"
+                                       "\"Added\"=\"1\"\r\n"
+                                       "\r\n"
+                                       "[HKEY_CURRENT_USER\\Software\\Tail]\r\n"
+                                       "\"T\"=\"2\"\r\n"
+                                       "\r\n"
+                                       "[HKEY_CURRENT_USER\\Software\\New]\r\n"
+                                       "\"N\"=\"3\"\r\n");
   EXPECT_EQ(Read(kScanOptions, "RegionName"), "new");
 }
 
-TEST_F(RegistryTest, UnparsableFileReadsEmptyAndIsNeverWritten) {
+TEST_F(RegistryTest, UnparsableFileReadsAsMissingAndIsNeverWritten) {
   const std::string key =
       "[HKEY_CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions]\n";
   const std::string header = "Windows Registry Editor Version 5.00\n\n";
@@ -141,51 +113,32 @@ TEST_F(RegistryTest, UnparsableFileReadsEmptyAndIsNeverWritten) {
       header + "[HKEY_CURRENT_USER\\Software\n",                 // key not closed
   };
   for (const std::string& bytes : bad_files) {
-    Put(UserFile(), bytes);
+    WriteBytes(user_file_, bytes);
     EXPECT_EQ(Read(kScanOptions, "RegionName"), "<default>") << bytes;
     Write(kScanOptions, "RegionName", "B");
-    EXPECT_EQ(Get(UserFile()), bytes);
+    EXPECT_EQ(ReadBytes(user_file_), bytes);
   }
 }
 
-class RegistryEnvironmentTest : public testing::Test {
- protected:
-  void SetUp() override {
-    for (const char* name : kNames) {
-      const char* value = getenv(name);
-      saved_.emplace_back(value != nullptr, value != nullptr ? value : "");
-    }
+TEST(RegistryEnvironmentTest, FolderVariableOrDefaultLocations) {
+  const char* names[] = {"QUILLMAP_REGISTRY", "XDG_CONFIG_HOME", "HOME"};
+  std::optional<std::string> saved[3];
+  for (int i = 0; i < 3; ++i) {
+    if (const char* value = getenv(names[i])) saved[i] = value;
   }
-  void TearDown() override {
-    for (size_t i = 0; i < saved_.size(); ++i) {
-      if (saved_[i].first) {
-        setenv(kNames[i], saved_[i].second.c_str(), 1);
-      } else {
-        unsetenv(kNames[i]);
-      }
-    }
-  }
-
-  static constexpr const char* kNames[] = {"QUILLMAP_REGISTRY", "XDG_CONFIG_HOME", "HOME"};
-  std::vector<std::pair<bool, std::string>> saved_;
-};
-
-TEST_F(RegistryEnvironmentTest, FolderVariableOrDefaultLocations) {
   setenv("QUILLMAP_REGISTRY", "/srv/reg/", 1);
-  RegistryStore store = RegistryStore::FromEnvironment();
-  EXPECT_EQ(store.FilePath(kMachine), "/srv/reg/HKEY_LOCAL_MACHINE.reg");
-  EXPECT_EQ(store.FilePath(kUser), "/srv/reg/HKEY_CURRENT_USER.reg");
-
+  EXPECT_EQ(RegistryStore::FromEnvironment().FilePath(kUser), "/srv/reg/HKEY_CURRENT_USER.reg");
   unsetenv("QUILLMAP_REGISTRY");
-  setenv("XDG_CONFIG_HOME", "/cfg", 1);
   setenv("HOME", "/home/op", 1);
-  store = RegistryStore::FromEnvironment();
-  EXPECT_EQ(store.FilePath(kMachine), "/etc/velmora/HKEY_LOCAL_MACHINE.reg");
-  EXPECT_EQ(store.FilePath(kUser), "/cfg/velmora/HKEY_CURRENT_USER.reg");
-
-  unsetenv("XDG_CONFIG_HOME");
-  EXPECT_EQ(RegistryStore::FromEnvironment().FilePath(kUser),
-            "/home/op/.config/velmora/HKEY_CURRENT_USER.reg");
+  for (const char* config : {"/cfg", "relative"}) {
+    setenv("XDG_CONFIG_HOME", config, 1);
+    const RegistryStore store = RegistryStore::FromEnvironment();
+    EXPECT_EQ(store.FilePath(kMachine), "/etc/velmora/HKEY_LOCAL_MACHINE.reg");
+    EXPECT_EQ(store.FilePath(kUser), std::string(config[0] == '/' ? "/cfg" : "/home/op/.config") +
+                                         "/velmora/HKEY_CURRENT_USER.reg");
+  }
+  for (int i = 0; i < 3; ++i)
+    saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
 }  // namespace
