@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/region_window.h"
 #include "regions/startup.h"
@@ -31,7 +32,7 @@ inline bool WaitFor(const std::function<bool()>& done, int timeout_ms = 5000) {
   return done();
 }
 
-// Runs `action` on the next modal dialog once it is up (the start-up waits inside it).
+// Runs `action` on the next modal dialog once it is up (the caller waits inside it).
 inline void OnModalDialog(std::function<void(QWidget*)> action) {
   auto* timer = new QTimer();
   timer->setInterval(10);
@@ -45,10 +46,9 @@ inline void OnModalDialog(std::function<void(QWidget*)> action) {
   timer->start();
 }
 
-inline std::string ReadTestData(const std::string& name) {
-  QFile file(QString(QUILLMAP_TEST_DATA) + "/app/" + QString::fromStdString(name));
-  file.open(QIODevice::ReadOnly);
-  return file.readAll().toStdString();
+inline std::string ReadFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "";
 }
 
 inline void WriteFile(const QString& path, const std::string& bytes) {
@@ -62,7 +62,7 @@ class AppTest : public ::testing::Test {
   AppTest() {
     QDir(root_.path()).mkpath("data");
     QDir(root_.path()).mkpath("registry");
-    WriteRegionFile(ReadTestData("regions.ini"));
+    WriteRegionFile(ReadFile(QUILLMAP_TEST_DATA "/app/regions.ini"));
     WriteSystemFile(SystemFileLayout::kModelTable);
     WriteRegistry(Data().toStdString(), "Array Area");
     window_ = std::make_unique<RegionWindow>(global_, ui_);
@@ -75,19 +75,17 @@ class AppTest : public ::testing::Test {
   void WriteSystemFile(SystemFileLayout layout) {
     const std::string models = layout == SystemFileLayout::kSingleModel
                                    ? "ONE 3 1 63 24 60 23 1 1\n"
-                                   : ReadTestData("models.txt");
+                                   : ReadFile(QUILLMAP_TEST_DATA "/app/models.txt");
     WriteFile(Data() + kSystemFileName, BuildSystemFile(ParseModelDescriptions(models), layout));
   }
   void WriteRegistry(const std::string& path, const std::string& region_name) {
-    WriteFile(Registry() + "/HKEY_LOCAL_MACHINE.reg",
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_LOCAL_MACHINE\\Software\\Velmora\\Microarray]\r\n\"Path\"=\"" +
-                  path + "\"\r\n");
+    const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_";
+    WriteFile(
+        Registry() + "/HKEY_LOCAL_MACHINE.reg",
+        head + "LOCAL_MACHINE\\Software\\Velmora\\Microarray]\r\n\"Path\"=\"" + path + "\"\r\n");
     WriteFile(Registry() + "/HKEY_CURRENT_USER.reg",
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions]\r\n"
-              "\"RegionName\"=\"" +
-                  region_name + "\"\r\n");
+              head + "CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions]\r\n" +
+                  "\"RegionName\"=\"" + region_name + "\"\r\n");
   }
 
   StartupOutcome Start(const std::string& command_line) {
@@ -101,6 +99,12 @@ class AppTest : public ::testing::Test {
     T* child = window_->findChild<T*>(name);
     EXPECT_NE(child, nullptr) << name;
     return child;
+  }
+
+  std::pair<int, int> Selected() const {
+    std::pair<int, int> rows{-1, -1};
+    window_->GetSelectedRows(&rows.first, &rows.second);
+    return rows;
   }
 
   QTemporaryDir root_;

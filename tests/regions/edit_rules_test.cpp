@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "settings/error.h"
@@ -16,74 +17,48 @@ std::string In(std::string text, char sep) {
   return text;
 }
 
-TEST(NumericKeysTest, LetsThroughDigitsTheSeparatorAndFiveControlKeysOnly) {
+TEST(NumericKeysTest, LetsThroughDigitsOneSeparatorAndFiveControlKeys) {
   for (char sep : {'.', ','}) {
-    const char other = sep == '.' ? ',' : '.';
-    for (int key : std::vector<int>{'0', '9', sep, 8, 13, 3, 22, 24}) {
-      EXPECT_EQ(NumericKeys("12", key, 2, 0, sep), key) << key << " in " << sep;
-    }
-    for (int key : std::vector<int>{'-', ' ', 'a', 'E', other, 26, 27, 9, 1, 127, 0xE9}) {
-      EXPECT_EQ(NumericKeys("12", key, 2, 0, sep), 0) << key << " in " << sep;
-    }
-  }
-}
-
-TEST(NumericKeysTest, SecondSeparatorOnlyWhenTheSelectionHoldsTheFirst) {
-  struct Case {
-    int sel_start;
-    int sel_len;
-    bool let_through;
-  };
-  // On "1.25": caret at the end; all selected; the separator alone; the decimals; beyond the end.
-  for (char sep : {'.', ','}) {
-    for (Case c : {Case{4, 0, false}, Case{0, 4, true}, Case{1, 1, true}, Case{2, 2, false},
-                   Case{9, 3, false}}) {
-      EXPECT_EQ(NumericKeys(In("1.25", sep), sep, c.sel_start, c.sel_len, sep) != 0, c.let_through)
-          << sep << " " << c.sel_start << "+" << c.sel_len;
-    }
+    SCOPED_TRACE(sep);
+    for (int key : std::vector<int>{'0', '9', int{sep}, 8, 13, 3, 22, 24})
+      EXPECT_EQ(NumericKeys("12", key, 2, 0, sep), key);
+    for (int key :
+         std::vector<int>{'-', ' ', 'a', 'E', sep == '.' ? ',' : '.', 26, 27, 9, 1, 127, 0xE9})
+      EXPECT_EQ(NumericKeys("12", key, 2, 0, sep), 0) << key;
+    // A second separator only over a selection that holds the first.
+    const std::string text = In("1.25", sep);
+    EXPECT_EQ(NumericKeys(text, sep, 4, 0, sep), 0);    // caret at the end
+    EXPECT_EQ(NumericKeys(text, sep, 0, 4, sep), sep);  // all selected
+    EXPECT_EQ(NumericKeys(text, sep, 1, 1, sep), sep);  // the separator alone
+    EXPECT_EQ(NumericKeys(text, sep, 2, 2, sep), 0);    // the decimals
+    EXPECT_EQ(NumericKeys(text, sep, 9, 3, sep), 0);    // beyond the end
   }
   // Positions count characters, not bytes.
   EXPECT_NE(NumericKeys("\xC3\xA9.5", '.', 1, 1, '.'), 0);
 }
 
 TEST(LimitDecimalsTest, DropsTheLastCharacterUntilTwoDecimalsRemain) {
-  struct Case {
-    std::string text;
-    int caret;
-    std::string expected;
-    int expected_caret;
-  };
-  const std::vector<Case> cases = {
+  const std::tuple<const char*, int, const char*, int> cases[] = {
       {"1.234", 5, "1.23", 4},    // typed at the end: the caret stays at the end
       {"1.923", 3, "1.92", 2},    // typed amid the decimals: the old last digit goes
-      {"1.23456", 7, "1.23", 4},  // many decimals: the caret cannot pass the end
+      {"1.23456", 7, "1.23", 4},  // the caret cannot pass the end
       {"1.23456", 0, "1.23", 0},  // nor go before the start
       {"1.2 34", 6, "1.2", 3},    // blanks left at the end are trimmed
       {"1.2.34", 6, "1.2.", 4},   // the first separator counts
       {"1.\xC3\xA9\xC3\xA9x", 5, "1.\xC3\xA9\xC3\xA9", 4},  // whole characters
   };
   for (char sep : {'.', ','}) {
-    for (const Case& c : cases) {
-      auto result = LimitDecimals(In(c.text, sep), c.caret, sep);
-      ASSERT_TRUE(result.has_value()) << c.text;
-      EXPECT_EQ(result->text, In(c.expected, sep)) << c.text;
-      EXPECT_EQ(result->caret, c.expected_caret) << c.text;
+    for (const auto& [text, caret, cut, cut_caret] : cases) {
+      SCOPED_TRACE(In(text, sep));
+      const auto result = LimitDecimals(In(text, sep), caret, sep);
+      ASSERT_TRUE(result.has_value());
+      EXPECT_EQ(result->text, In(cut, sep));
+      EXPECT_EQ(result->caret, cut_caret);
     }
   }
-  for (const char* fits : {"", "12345", "1.23", ".12", "1.\xC3\xA9\xC3\xA9"}) {
+  for (const char* fits : {"", "12345", "1.23", ".12", "1.\xC3\xA9\xC3\xA9"})
     EXPECT_FALSE(LimitDecimals(fits, 0, '.')) << fits;
-  }
   EXPECT_FALSE(LimitDecimals("1.234", 5, ',')) << "a full stop is no separator here";
-}
-
-TEST(RangeLabelsTest, MaxSizeTakesTheToleranceAndTheStoredPosition) {
-  EXPECT_EQ(MaxSizeFor(5.005, 25, 20, 2, '.').caption, "20.00");  // short by less than 0.01
-  InitialRanges stored =
-      InitialRangeCaptions({1.234, 0, 25, 75, 20, 60, 2, 3}, "10,00", "74,00", ',');
-  EXPECT_EQ(stored.captions.min_x, "1,23");
-  EXPECT_EQ(stored.captions.max_width, "15,00");
-  EXPECT_EQ(stored.captions.max_height, "1,00");
-  EXPECT_TRUE(stored.max_height_red);
 }
 
 class ValidateRegionTest : public ::testing::Test {
@@ -102,14 +77,12 @@ class ValidateRegionTest : public ::testing::Test {
   }
 };
 
-TEST_F(ValidateRegionTest, TrimsFirstAndChecksNumbersBeforeRanges) {
-  RegionCheck check = Check({" A b ", " 12.5 ", " 99", "5 ", " x "});
+TEST_F(ValidateRegionTest, TrimsFirstChecksNumbersBeforeRangesAndTheNameLast) {
+  const RegionCheck check = Check({" A b ", " 12.5 ", " 99", "5 ", " x "});
   EXPECT_EQ(check.rule, 6);  // the height, though Y is out of range
   EXPECT_EQ(check.focus, RegionBox::kHeight);
-  EXPECT_EQ(check.trimmed.name + "|" + check.trimmed.x_pos + "|" + check.trimmed.y_pos + "|" +
-                check.trimmed.width + "|" + check.trimmed.height,
-            "A b|12.5|99|5|x");
-  EXPECT_EQ(Check({"   ", "1", "1", "5", "5"}).message, "Please enter a valid Name");
+  EXPECT_EQ(check.trimmed.name + "|" + check.trimmed.x_pos + "|" + check.trimmed.height,
+            "A b|12.5|x");
   // A pasted negative number reads as a number and is stopped by the range rules.
   EXPECT_EQ(Check({"A", "1", "1", "-5", "5"}).rule, 10);
   EXPECT_TRUE(asked_.empty()) << "the name is looked up only when all else has passed";
@@ -118,38 +91,37 @@ TEST_F(ValidateRegionTest, TrimsFirstAndChecksNumbersBeforeRanges) {
   EXPECT_EQ(asked_, (std::vector<std::string>{"A", "TAKEN"}));
 }
 
-TEST_F(ValidateRegionTest, ToleranceIsTakenInDoublePrecision) {
-  EXPECT_TRUE(Check({"A", "23", "1", "2", "2"}).Passed());
-  EXPECT_TRUE(Check({"A", "23.005", "1", "2", "2"}).Passed());
-  EXPECT_EQ(Check({"A", "23.01", "1", "2", "2"}).rule, 8);  // just over 0.01 in base 2
-  EXPECT_EQ(Check({"A", "23.02", "1", "2", "2"}).message,
-            "X coordinate must be between 0.00 and 23.00");
-  // MinX 1.234 shows as 1.23; 1.23 falls short of the bound by less than 0.01.
-  limits_.MinX = 1.234;
-  EXPECT_TRUE(Check({"A", "1.23", "1", "2", "2"}).Passed());
-  EXPECT_EQ(Check({"A", "1.22", "1", "2", "2"}).message,
-            "X coordinate must be between 1.23 and 23.00");
-  // With X = 20 the width label shows 5.00: 5.01 computes to just under 0.01 above it.
-  EXPECT_TRUE(Check({"A", "20", "1", "5.01", "2"}, '.', "5.00").Passed());
-  EXPECT_EQ(Check({"A", "20", "1", "5.02", "2"}, '.', "5.00").message,
-            "Width must be between 2.00 and 5.00");
-  // X + W beyond MaxX by less than 0.01 passes; a stale width label lets step 12 catch it.
-  EXPECT_TRUE(Check({"A", "10", "1", "15.005", "2"}).Passed());
-  RegionCheck wide = Check({"A", "10", "1", "20", "2"}, '.', "20.00");
-  EXPECT_EQ(wide.rule, 12);
-  EXPECT_EQ(wide.focus, RegionBox::kWidth);
-}
-
-TEST_F(ValidateRegionTest, CommaLocale) {
+// A bound is broken by 0.01 or more, computed in double precision; the size bounds are the
+// captions as shown (`width_caption`, when not the model's).
+TEST_F(ValidateRegionTest, ToleranceAndLocale) {
+  const std::tuple<RegionTexts, char, const char*, int> cases[] = {
+      {{"A", "23.005", "1", "2", "2"}, '.', "", 0},
+      {{"A", "23.01", "1", "2", "2"}, '.', "", 8},
+      // With X = 20 the width label shows 5.00: 5.01 computes to just under 0.01 above it.
+      {{"A", "20", "1", "5.01", "2"}, '.', "5.00", 0},
+      {{"A", "20", "1", "5.02", "2"}, '.', "5.00", 10},
+      // X + W beyond MaxX by less than 0.01 passes; a stale width label lets rule 12 catch it.
+      {{"A", "10", "1", "15.005", "2"}, '.', "", 0},
+      {{"A", "10", "1", "20", "2"}, '.', "20.00", 12},
+      {{"A", "1.5", "1", "2", "2"}, ',', "", 3},
+      {{"A", "12,5", "1", "2", "2"}, ',', "", 0},
+  };
+  for (const auto& [boxes, sep, width_caption, rule] : cases) {
+    EXPECT_EQ(Check(boxes, sep, width_caption).rule, rule) << boxes.x_pos << " " << boxes.width;
+  }
   EXPECT_EQ(Check({"A", "10,5", "1", "15", "2"}, ',').message,
             "X coordinate + Width cannot be greater than 25,00\r\n"
             "Either reduce the X coordinate or the Width.");
   EXPECT_EQ(Check({"A", "23,02", "1", "2", "2"}, ',').message,
             "X coordinate must be between 0,00 and 23,00");
-  EXPECT_EQ(Check({"A", "1.5", "1", "2", "2"}, ',').rule, 3);
-  EXPECT_TRUE(Check({"A", "12,5", "1", "2", "2"}, ',').Passed());
+  EXPECT_EQ(MaxSizeFor(5.005, 25, 20, 2, '.').caption, "20.00");  // short by less than 0.01
   // The "0.00" that a label shows for no room at all is no number here: a conversion error.
   EXPECT_THROW(Check({"A", "1", "1", "5", "5"}, ',', "0.00"), Error);
+  // MinX 1.234 shows as 1.23; 1.23 falls short of the bound by less than 0.01.
+  limits_.MinX = 1.234;
+  EXPECT_TRUE(Check({"A", "1.23", "1", "2", "2"}).Passed());
+  EXPECT_EQ(Check({"A", "1.22", "1", "2", "2"}).message,
+            "X coordinate must be between 1.23 and 23.00");
 }
 
 }  // namespace

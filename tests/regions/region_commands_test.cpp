@@ -5,7 +5,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <functional>
 #include <string>
@@ -34,8 +33,9 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-std::string Before(const std::string& text, const std::string& marker) {
-  return text.substr(0, text.find(marker));
+// The text before `marker`, with NumRegions=6 replaced by `count`.
+std::string Before(const std::string& text, const std::string& marker, const std::string& count) {
+  return Replaced(text.substr(0, text.find(marker)), "NumRegions=6", "NumRegions=" + count);
 }
 
 // The list as the main window holds it; logs the dialogs, loads and selections in order.
@@ -79,13 +79,14 @@ struct FakeWindow : CommandWindow {
   std::function<bool()> dialog = [] { return false; };
 };
 
+// Rows 1 to 3 are supplied regions (Full Slide, the supplied default; Array Area; Block A), then
+// Spot A, Spot B (Custom "yes") and Spot C.
 class RegionCommandsTest : public ::testing::Test {
  protected:
   RegionCommandsTest() {
     global_.RegionFilePath = folder_ / kRegionFileName;
     Load(fixture_);
-    ::mkdir((folder_ / "registry").c_str(), 0700);
-    WriteBytes(RegistryFile(), RegistryText("Spot A"));
+    WriteDefaultRegionName(registry_, "Spot A");
   }
 
   void Load(const std::string& bytes) {
@@ -94,19 +95,11 @@ class RegionCommandsTest : public ::testing::Test {
     window_.calls.clear();
   }
   std::string FileNow() const { return ReadBytes(global_.RegionFilePath); }
-  std::string RegistryFile() const { return folder_ / "registry/HKEY_CURRENT_USER.reg"; }
-  static std::string RegistryText(const std::string& region_name) {
-    return Crlf(
-        "Windows Registry Editor Version 5.00\n\n"
-        "[HKEY_CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions]\n"
-        "\"RegionName\"=\"" +
-        region_name + "\"\n");
+  std::string RegistryDefault() const {
+    return ReadRegistryString(registry_, RegistryRoot::kCurrentUser, kScanOptionsKey,
+                              kRegionNameValue, "(none)");
   }
-  // The edit dialog's Save of a new region, or of CurrentRegion under `name`.
-  bool SaveNew(const std::string& name) {
-    SaveCurrentRegion(global_, true, name, "10.00", "5.00", "8.00", "4.00");
-    return true;
-  }
+  // The edit dialog's Save of CurrentRegion under `name`.
   bool SaveUnder(const std::string& name) {
     const ScanRegion& r = global_.CurrentRegion;
     SaveCurrentRegion(global_, false, name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight);
@@ -122,9 +115,25 @@ class RegionCommandsTest : public ::testing::Test {
   RegionCommands commands_{global_, window_, ui_, registry_};
 };
 
+TEST_F(RegionCommandsTest, NewSelectsTheNewLastRowOrKeepsTheSelection) {
+  window_.first = 2, window_.last = 3;
+  commands_.NewCommand();
+  // CurrentRegion is emptied before the dialog opens.
+  global_.CurrentRegion.RegionName = "left over";
+  window_.dialog = [this] {
+    EXPECT_EQ(global_.CurrentRegion, ScanRegion());
+    SaveCurrentRegion(global_, true, "Spot D", "10.00", "5.00", "8.00", "4.00");
+    return true;
+  };
+  commands_.NewCommand();
+  EXPECT_THAT(window_.calls, ElementsAre("New  ", "LoadRegionList", "SelectRows 2 3", "New  ",
+                                         "LoadRegionList", "SelectRows 7 7"));
+  EXPECT_EQ(window_.CellText(7, 1), "Spot D");
+  EXPECT_EQ(window_.CellText(7, 6), "Region7");
+  EXPECT_THAT(ui_.messages, IsEmpty());
+}
+
 TEST_F(RegionCommandsTest, NothingSelectedOrNothingListed) {
-  // One region listed, the header row current.
-  Load(Replaced(Before(fixture_, "[Region2]"), "NumRegions=6", "NumRegions=1"));
   window_.first = window_.last = 0;
   commands_.ModifyCommand();
   commands_.DeleteCommand();
@@ -134,74 +143,46 @@ TEST_F(RegionCommandsTest, NothingSelectedOrNothingListed) {
   EXPECT_THAT(ui_.Texts(),
               ElementsAre(" Select a scan region to modify", " Select a scan region to delete",
                           "No regions to modify", "No regions to delete"));
-  for (const testing::RecordedMessage& message : ui_.messages) {
-    EXPECT_EQ(message.buttons, MessageButtons::kOk);
-    EXPECT_EQ(message.icon, MessageIcon::kNone);
-  }
   EXPECT_THAT(window_.calls, IsEmpty());
-
-  // New works on an empty list, with CurrentRegion emptied first.
-  global_.CurrentRegion.RegionName = "left over";
-  window_.dialog = [this] { return global_.CurrentRegion == ScanRegion() && SaveNew("Spot D"); };
-  commands_.NewCommand();
-  EXPECT_THAT(window_.calls, ElementsAre("New  ", "LoadRegionList", "SelectRows 1 1"));
-  EXPECT_EQ(window_.CellText(1, 1), "Spot D");
 }
 
-TEST_F(RegionCommandsTest, NewSelectsTheNewLastRowOrKeepsTheSelection) {
-  window_.first = 2, window_.last = 3;
-  commands_.NewCommand();
-  window_.dialog = [this] { return SaveNew("Spot D"); };
-  commands_.NewCommand();
-  EXPECT_THAT(window_.calls, ElementsAre("New  ", "LoadRegionList", "SelectRows 2 3", "New  ",
-                                         "LoadRegionList", "SelectRows 7 7"));
-  EXPECT_EQ(window_.CellText(7, 6), "Region7");
-  EXPECT_THAT(ui_.messages, IsEmpty());
-}
-
-TEST_F(RegionCommandsTest, DeleteStopsAtASuppliedRowAndKeepsWhatItDeleted) {
-  // Rows 3 to 5: Block A (supplied), Spot A (the default region), Spot B.
-  window_.first = 3, window_.last = 5;
+TEST_F(RegionCommandsTest, DeleteAsksStopsAtASuppliedRowAndKeepsWhatItDeleted) {
+  window_.first = 3, window_.last = 5;  // Block A, Spot A (the default region), Spot B
   ui_.answers = {MessageAnswer::kNo, MessageAnswer::kYes};
   commands_.DeleteCommand();
   EXPECT_EQ(FileNow(), fixture_);
   commands_.DeleteCommand();
 
-  ASSERT_EQ(ui_.messages.size(), 3u);
-  EXPECT_EQ(ui_.messages[0].text, "Are you sure you want to delete scan region(s)?");
-  EXPECT_EQ(ui_.messages[0].buttons, MessageButtons::kYesNo);
-  EXPECT_EQ(ui_.messages[2].text, "Cannot delete Velmora supplied region Block A");
+  EXPECT_THAT(ui_.Texts(),
+              ElementsAre("Are you sure you want to delete scan region(s)?", kConfirmDeleteMessage,
+                          "Cannot delete Velmora supplied region Block A"));
   // Spot C, renumbered into the place of Spot A with Spot A's slide section name.
-  EXPECT_EQ(FileNow(), Replaced(Before(fixture_, "[Region4]"), "NumRegions=6", "NumRegions=4") +
+  EXPECT_EQ(FileNow(), Before(fixture_, "[Region4]", "4") +
                            Crlf("[Region4]\nType=CustomerSlide3\nName=Spot C\nCustom=YES\nX=0\n"
                                 "Y=0\nW=15000\nH=9000\n\n[CustomerSlide3]\nX=40000\nY=12000\n"
                                 "AFX=38500\nAFY=12000\nPKG=5\n\n"));
   // Reloaded; after a failure the selection is not restored.
   EXPECT_THAT(window_.calls, ElementsAre("LoadRegionList"));
-  EXPECT_EQ(window_.DataRowCount(), 4);
-  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Full Slide"));
+  EXPECT_EQ(RegistryDefault(), "Full Slide");
   EXPECT_EQ(window_.DefaultRegionName(), "Full Slide");
-}
 
-TEST_F(RegionCommandsTest, DeletingTheLastRowSelectsTheNewLastRow) {
-  window_.first = window_.last = 6;
+  // Deleting the last row, not the default region, selects the new last row.
+  window_.calls.clear();
+  window_.first = window_.last = 4;
   ui_.answers = {MessageAnswer::kYes};
   commands_.DeleteCommand();
-  EXPECT_EQ(FileNow(), Replaced(Before(fixture_, "[Region6]"), "NumRegions=6", "NumRegions=5"));
-  EXPECT_THAT(window_.calls, ElementsAre("LoadRegionList", "SelectRows 5 5"));
-  // Spot C was not the default region.
-  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Spot A"));
-  EXPECT_EQ(window_.DefaultRegionName(), "Spot A");
+  EXPECT_EQ(FileNow(), Before(fixture_, "[Region4]", "3"));
+  EXPECT_THAT(window_.calls, ElementsAre("LoadRegionList", "SelectRows 3 3"));
+  EXPECT_EQ(RegistryDefault(), "Full Slide");
 }
 
 TEST_F(RegionCommandsTest, ModifyOpensTheDialogForEachCustomerRowAndRenamesTheDefault) {
   window_.default_name = "Spot B";
-  // Block A (supplied), Spot A, Spot B (Custom "yes"), Spot C.
   window_.first = 3, window_.last = 6;
   int dialogs = 0;
-  window_.dialog = [&] {
+  window_.dialog = [&] {  // Exit, Save under a new name, Save unchanged
     ++dialogs;
-    return dialogs == 1 ? false : dialogs == 2 ? SaveUnder("Spot Bee") : true;
+    return dialogs == 1 ? false : dialogs == 2 ? SaveUnder("Spot Bee") : SaveUnder("Spot C");
   };
   commands_.ModifyCommand();
 
@@ -211,24 +192,16 @@ TEST_F(RegionCommandsTest, ModifyOpensTheDialogForEachCustomerRowAndRenamesTheDe
                           "LoadRegionList", "SelectRows 3 6"));
   EXPECT_EQ(FileNow(), Replaced(Replaced(fixture_, "Name=Spot B", "Name=Spot Bee"), "Custom=yes",
                                 "Custom=YES"));
-  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Spot Bee"));
+  EXPECT_EQ(RegistryDefault(), "Spot Bee");
   EXPECT_EQ(window_.DefaultRegionName(), "Spot Bee");
-}
 
-TEST_F(RegionCommandsTest, ModifyLeavesTheRegistryUnlessTheDefaultIsRenamed) {
-  window_.first = window_.last = 4;  // Spot A, the default region
-  commands_.ModifyCommand();
-  window_.dialog = [this] { return SaveUnder("Spot A"); };
-  commands_.ModifyCommand();
-  // The comparison is exact: "spot a" is not the default region's name.
-  window_.default_name = "spot a";
+  // The comparison is exact: "spot bee" is not the default region's name.
+  window_.default_name = "spot bee";
+  window_.first = window_.last = 5;
   window_.dialog = [this] { return SaveUnder("Spot Q"); };
   commands_.ModifyCommand();
-
-  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Spot A"));
-  EXPECT_EQ(window_.DefaultRegionName(), "spot a");
-  EXPECT_EQ(window_.CellText(4, 1), "Spot Q");
-  EXPECT_THAT(ui_.messages, IsEmpty());
+  EXPECT_EQ(window_.CellText(5, 1), "Spot Q");
+  EXPECT_EQ(RegistryDefault(), "Spot Bee");
 }
 
 TEST_F(RegionCommandsTest, AChangeMadeByAnotherProgramIsReportedAndReloaded) {
@@ -246,12 +219,12 @@ TEST_F(RegionCommandsTest, AChangeMadeByAnotherProgramIsReportedAndReloaded) {
   ui_.answers = {MessageAnswer::kYes};
   commands_.DeleteCommand();
 
-  const std::string message = "The region file was changed by another program. Please try again.";
   EXPECT_THAT(ui_.Texts(),
-              ElementsAre(message, "Are you sure you want to delete scan region(s)?", message));
+              ElementsAre(kChangedOnDiskMessage, "Are you sure you want to delete scan region(s)?",
+                          kChangedOnDiskMessage));
   EXPECT_THAT(window_.calls, ElementsAre("LoadRegionList", "LoadRegionList"));
   EXPECT_EQ(FileNow(), fixture_);
-  EXPECT_EQ(ReadBytes(RegistryFile()), RegistryText("Spot A"));
+  EXPECT_EQ(RegistryDefault(), "Spot A");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The start-up sequence through a recording window: the order of its steps, the roads to the
-// data folder, an earlier instance, and the read-only guard. The window's own tests cover the
-// failures, the model roads and the warnings.
+// The start-up sequence through a recording window: the order of its steps, an earlier instance
+// and a failure; and the read-only guard. The window's own tests cover the model roads and the
+// warnings, the command-line tool's the roads to the data folder.
 #include "regions/startup.h"
 
 #include <gmock/gmock.h>
@@ -54,109 +54,60 @@ class RecordingWindow : public StartupWindow {
 class StartupTest : public ::testing::Test {
  protected:
   StartupTest() {
-    ::mkdir(Registry().c_str(), 0700);
-    ::mkdir(ProgramFolder().c_str(), 0755);
-  }
-
-  std::string Registry() const { return folder_.Data() + "/registry"; }
-  std::string ProgramFolder() const { return folder_.Data() + "/program"; }
-
-  void SetRegistry(const std::string& path, const std::string& region_name) {
-    WriteBytes(Registry() + "/HKEY_LOCAL_MACHINE.reg",
-               "Windows Registry Editor Version 5.00\r\n\r\n"
-               "[HKEY_LOCAL_MACHINE\\Software\\Velmora\\Microarray]\r\n\"Path\"=\"" +
-                   path + "\"\r\n");
-    WriteBytes(Registry() + "/HKEY_CURRENT_USER.reg",
-               "Windows Registry Editor Version 5.00\r\n\r\n"
-               "[HKEY_CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions]\r\n"
-               "\"RegionName\"=\"" +
-                   region_name + "\"\r\n");
-  }
-
-  // `folder` ends in the separator.
-  void WriteDataFiles(const std::string& folder) {
-    WriteBytes(folder + kRegionFileName, "[ScanRegions]\r\nNumRegions=0\r\n");
-    WriteBytes(folder + kSystemFileName,
+    // Trimmed, and given its separator.
+    WriteRegistryString(registry_, RegistryRoot::kLocalMachine, kMicroarrayKey, kPathValue,
+                        "  " + folder_.Data() + "  ");
+    WriteRegistryString(registry_, RegistryRoot::kCurrentUser, kScanOptionsKey, kRegionNameValue,
+                        "  Array Area ");
+    WriteBytes(folder_ / kRegionFileName, "[ScanRegions]\r\nNumRegions=0\r\n");
+    WriteBytes(folder_ / kSystemFileName,
                BuildSystemFile(ParseModelDescriptions("VX4400 3 1 63 24 60 23 1 1\n"),
                                SystemFileLayout::kModelTable));
   }
 
-  StartupOutcome Run(const std::string& program_folder) {
-    const StartupInputs inputs{RegistryStore(Registry()), "vx4400", program_folder};
-    return RunStartup(inputs, global_, window_, ui_);
+  StartupOutcome Run() {
+    window_.calls.clear();
+    return RunStartup({registry_, "vx4400", folder_ / "program"}, global_, window_, ui_);
   }
 
   TempFolder folder_;
+  RegistryStore registry_{folder_.Data() + "/registry"};
   Global global_;
   RecordingWindow window_;
   testing::FakeUi ui_;
 };
 
 TEST_F(StartupTest, RunsEveryStepInOrder) {
-  SetRegistry(folder_.Data(), "  Array Area ");
-  WriteDataFiles(folder_.Data() + "/");
   global_.DecimalSeparator = ',';
-
-  EXPECT_EQ(Run(ProgramFolder()), StartupOutcome::kRunning);
-
+  EXPECT_EQ(Run(), StartupOutcome::kRunning);
   EXPECT_THAT(window_.calls, ElementsAre("EarlierInstanceRunning", "SetHelpFile Help/Quillmap.pdf",
                                          "CentreOnScreen", "SetupToolbar", "Caption Scanner VX4400",
                                          "Corners (3,00, 1,00) (63,00, 24,00)", "LoadRegionList",
                                          "SelectRows 1 1", "ShowWindow", "Default [Array Area]"));
-  EXPECT_EQ(global_.DataFolderPath, folder_.Data() + "/");
   EXPECT_EQ(global_.RegionFilePath, folder_.Data() + "/ChipRegions.ini");
   EXPECT_EQ(global_.SystemFilePath, folder_.Data() + "/RegionDB.sys");
   EXPECT_TRUE(ui_.messages.empty());
 }
 
-TEST_F(StartupTest, DataFolderRoads) {
-  // The registry's Path is trimmed and gets its separator.
-  SetRegistry("  " + folder_.Data() + "  ", "Full Slide");
-  WriteDataFiles(folder_.Data() + "/");
-  Run(ProgramFolder());
-  EXPECT_EQ(global_.DataFolderPath, folder_.Data() + "/");
-
-  // No region file there: the program's folder, which may already end in the separator.
-  SetRegistry(folder_.Data() + "/nowhere", "Full Slide");
-  WriteDataFiles(ProgramFolder() + "/");
-  EXPECT_EQ(Run(ProgramFolder()), StartupOutcome::kRunning);
-  EXPECT_EQ(global_.DataFolderPath, ProgramFolder() + "/");
-  EXPECT_EQ(Run(ProgramFolder() + "/"), StartupOutcome::kRunning);
-  EXPECT_EQ(global_.SystemFilePath, ProgramFolder() + "/RegionDB.sys");
-
-  // No Path at all is the root folder.
-  EXPECT_EQ(FolderWithSeparator(""), "/");
-  EXPECT_EQ(FolderWithSeparator("  /data  "), "/data/");
-}
-
-TEST_F(StartupTest, AnErrorOfAnyKindIsShownAndClosesTheWindow) {
-  SetRegistry(folder_.Data(), "Full Slide");
-  WriteDataFiles(folder_.Data() + "/");
-  // A model table of no models: the dialog is the only road.
-  WriteBytes(folder_.Data() + "/" + kSystemFileName,
-             BuildSystemFile({}, SystemFileLayout::kModelTable));
-
-  EXPECT_EQ(Run(ProgramFolder()), StartupOutcome::kFailed);
-  EXPECT_THAT(ui_.Texts(), ElementsAre("no dialog expected"));
-  EXPECT_EQ(window_.calls.back(), "CloseWindow");
-}
-
-TEST_F(StartupTest, AnEarlierInstanceTakesOverBeforeAnythingIsRead) {
-  SetRegistry(folder_.Data(), "Full Slide");
-  WriteDataFiles(folder_.Data() + "/");
+TEST_F(StartupTest, AnEarlierInstanceOrAnErrorEndsTheSequence) {
   window_.earlier = true;
-
-  EXPECT_EQ(Run(ProgramFolder()), StartupOutcome::kHandedToEarlierInstance);
+  EXPECT_EQ(Run(), StartupOutcome::kHandedToEarlierInstance);
   EXPECT_THAT(window_.calls,
               ElementsAre("EarlierInstanceRunning", "ActivatePrevInstance", "CloseWindow"));
-  EXPECT_TRUE(ui_.messages.empty());
   EXPECT_EQ(global_.DataFolderPath, "");
-
-  // Not reachable: the sequence ends there and the empty window stays.
-  window_.calls.clear();
+  // Not reachable: nothing is loaded and the empty window stays.
   window_.earlier_found = false;
-  EXPECT_EQ(Run(ProgramFolder()), StartupOutcome::kEarlierInstanceNotFound);
+  EXPECT_EQ(Run(), StartupOutcome::kEarlierInstanceNotFound);
   EXPECT_THAT(window_.calls, ElementsAre("EarlierInstanceRunning", "ActivatePrevInstance"));
+  EXPECT_TRUE(ui_.messages.empty());
+
+  // An error of any kind is shown and closes the window; a model table of no models leaves
+  // the dialog as the only road.
+  window_.earlier = false;
+  WriteBytes(folder_ / kSystemFileName, BuildSystemFile({}, SystemFileLayout::kModelTable));
+  EXPECT_EQ(Run(), StartupOutcome::kFailed);
+  EXPECT_THAT(ui_.Texts(), ElementsAre("no dialog expected"));
+  EXPECT_EQ(window_.calls.back(), "CloseWindow");
 }
 
 TEST(IniFileReadOnlyTest, OnlyTheModesWriteBitsCount) {
@@ -164,23 +115,13 @@ TEST(IniFileReadOnlyTest, OnlyTheModesWriteBitsCount) {
   const std::string path = folder / "ChipRegions.ini";
   WriteBytes(path, "[ScanRegions]\r\n");
   EXPECT_FALSE(IniFileReadOnly(path));
-
-  // Refused even for root, who could write it.
-  ::chmod(path.c_str(), 0444);
-  try {
-    IniFileReadOnly(path);
-    ADD_FAILURE() << "no error for a read-only file";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kErrFileAccess);
-    EXPECT_EQ(error.Description(), "Unable to open readonly file ");
-  }
-
+  ::chmod(path.c_str(), 0444);  // refused even for root, who could write it
+  EXPECT_THROW(IniFileReadOnly(path), Error);
   // One write bit, even another user's, is enough; a read-only folder does not matter.
   ::chmod(path.c_str(), 0464);
   ::chmod(folder.Data().c_str(), 0555);
   EXPECT_FALSE(IniFileReadOnly(path));
   ::chmod(folder.Data().c_str(), 0755);
-
   EXPECT_THROW(IniFileReadOnly(folder / "missing.ini"), Error);
 }
 
