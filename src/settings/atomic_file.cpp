@@ -144,6 +144,9 @@ enum class Match { kSame, kDiffers, kUnreadable };
 // what it holds only once it has stayed so this long.
 constexpr std::chrono::milliseconds kEmptyRestTime(50);
 
+// How long a file swapped out stays before it is removed; see AtomicWriteFile.
+constexpr std::chrono::milliseconds kInPlaceWriterGrace(2);
+
 // False when the empty file changed while it rested.
 bool StayedEmpty(FileSystem& fs, const std::string& path, const struct stat& seen) {
   const auto changed =
@@ -159,12 +162,16 @@ bool StayedEmpty(FileSystem& fs, const std::string& path, const struct stat& see
 }
 
 // Streams the file against what the command saw, so that a large file costs no second copy.
-Match CompareWithDisk(FileSystem& fs, const std::string& target, const FileSnapshot& expected) {
+// `seen`, when given, gets the file's identity, or st_ino 0 when there is no file.
+Match CompareWithDisk(FileSystem& fs, const std::string& target, const FileSnapshot& expected,
+                      struct stat* seen = nullptr) {
   struct stat st;
+  if (seen != nullptr) seen->st_ino = 0;
   if (fs.Stat(target, &st) != 0) {
     if (errno != ENOENT) return Match::kUnreadable;
     return expected.exists ? Match::kDiffers : Match::kSame;
   }
+  if (seen != nullptr) *seen = st;
   if (!expected.exists || !S_ISREG(st.st_mode) ||
       static_cast<uint64_t>(st.st_size) != expected.bytes.size()) {
     return Match::kDiffers;
@@ -358,8 +365,9 @@ WriteResult AtomicWriteFile(const std::string& path, std::string_view bytes,
     if (fs.Fchmod(temp.fd(), st.st_mode & 07777) != 0) return WriteResult::kFailed;
   }
   if (!temp.WriteAndClose(bytes)) return WriteResult::kFailed;
+  struct stat compared {};
   if (expected != nullptr) {
-    switch (CompareWithDisk(fs, target, *expected)) {
+    switch (CompareWithDisk(fs, target, *expected, &compared)) {
       case Match::kSame:
         break;
       case Match::kDiffers:
@@ -372,7 +380,19 @@ WriteResult AtomicWriteFile(const std::string& path, std::string_view bytes,
     // Swapped rather than renamed, and the file that went out compared once more: a change that
     // another program made since the comparison above is then put back, not thrown away.
     if (fs.Exchange(temp.path(), target) == 0) {
-      const Match match = CompareWithDisk(fs, temp.path(), *expected);
+      // Another file than the one compared was swapped out when a writer replaced the file
+      // meanwhile: it goes back at once, before that writer can build on ours.
+      struct stat out;
+      const bool replaced = fs.Lstat(temp.path(), &out) == 0 &&
+                            (out.st_ino != compared.st_ino || out.st_dev != compared.st_dev);
+      Match match = replaced ? Match::kDiffers : CompareWithDisk(fs, temp.path(), *expected);
+      if (match == Match::kSame) {
+        // A writer that opened the file in place just before the swap waits for the swap to
+        // release the file, then truncates and writes the one now swapped out: it is given a
+        // moment to show, so that its change goes back instead of being thrown away.
+        std::this_thread::sleep_for(kInPlaceWriterGrace);
+        match = CompareWithDisk(fs, temp.path(), *expected);
+      }
       if (match != Match::kSame) {
         if (fs.Exchange(temp.path(), target) != 0 && fs.Rename(temp.path(), target) == 0) {
           temp.Release();
