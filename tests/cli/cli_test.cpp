@@ -20,23 +20,11 @@ extern char** environ;
 namespace quillmap {
 namespace {
 
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
-
 // The text before `marker`, which must be there.
 std::string Before(const std::string& text, const std::string& marker) {
   const size_t at = text.find(marker);
   EXPECT_NE(at, std::string::npos) << marker;
   return text.substr(0, at);
-}
-
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return out;
 }
 
 // `text` as one word of the shell.

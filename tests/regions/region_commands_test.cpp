@@ -21,18 +21,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
-  return out;
-}
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
-
 // The text before `marker`, with NumRegions=6 replaced by `count`.
 std::string Before(const std::string& text, const std::string& marker, const std::string& count) {
   return Replaced(text.substr(0, text.find(marker)), "NumRegions=6", "NumRegions=" + count);

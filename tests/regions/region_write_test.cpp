@@ -13,18 +13,6 @@
 namespace quillmap {
 namespace {
 
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\n' ? "\r\n" : std::string(1, c);
-  return out;
-}
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
-
 // "<number>: <description>" of the Error that `command` throws.
 template <typename Command>
 std::string Refusal(Command command) {

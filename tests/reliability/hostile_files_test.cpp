@@ -16,13 +16,6 @@
 namespace quillmap {
 namespace {
 
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  const size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
-
 // Region6 is the fixture's last region, a customer region with its own slide section.
 std::string WithRegion6Width(const std::string& fixture, const std::string& width) {
   return Replaced(fixture, "W=5000\r\n", "W=" + width + "\r\n");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -63,6 +64,20 @@ inline std::set<std::string> Entries(const std::string& folder) {
     closedir(dir);
   }
   return names;
+}
+
+// The text with LF line ends as CR LF, as the scanner software writes its files.
+inline std::string Crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+// The text with the first `from` replaced; a test fails when there is none.
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 }  // namespace quillmap
