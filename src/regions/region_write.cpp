@@ -22,8 +22,7 @@ using region_format::kUnknown;
 // The count after one more region. The list shows at most 32766 regions, so one more than that
 // would leave a file that no longer lists; below zero the new region would get a number that
 // no list shows.
-int NextRegionNumber(const ProfileDocument& doc, char sep) {
-  const int count = region_format::NumRegions(doc, sep);
+int NextRegionNumber(int count) {
   if (count == std::numeric_limits<int16_t>::max()) throw OverflowError();
   if (count == std::numeric_limits<int16_t>::max() - 1) {
     throw Error(kErrOverflow, "The region file holds " + IntToText(count) +
@@ -147,7 +146,7 @@ void FillCurrentRegion(const ProfileDocument& doc, bool is_new, const std::strin
                        const std::string& x, const std::string& y, const std::string& width,
                        const std::string& height, char sep, ScanRegion& current) {
   if (is_new) {
-    const int number = NextRegionNumber(doc, sep);
+    const int number = NextRegionNumber(region_format::NumRegions(doc, sep));
     current.SectionName = region_format::RegionSection(number);
     current.RegionType = region_format::CustomerSlideSection(number - 1);
   }
@@ -165,10 +164,10 @@ void FillCurrentRegion(const ProfileDocument& doc, bool is_new, const std::strin
 }
 
 void WriteCurrentRegion(ProfileDocument& doc, bool is_new, const ScanRegion& current, char sep) {
-  std::string count;
-  if (is_new) count = IntToText(NextRegionNumber(doc, sep));
-  const region_format::RegionFileValues values = region_format::FormFileValues(current, sep);
   const int regions = region_format::NumRegions(doc, sep);
+  std::string count;
+  if (is_new) count = IntToText(NextRegionNumber(regions));
+  const region_format::RegionFileValues values = region_format::FormFileValues(current, sep);
   const int own = is_new ? regions + 1 : RegionNumber(current.SectionName, sep);
   CheckSlideSectionOwned(doc, regions, own, current.SectionName, values.type);
   if (is_new) doc.Write(region_format::kScanRegions, region_format::kNumRegions, count);
