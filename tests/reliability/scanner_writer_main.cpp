@@ -1,15 +1,11 @@
-// Stands in for the scanner software: rewrites the region file in a loop, each time raising the
-// counter Counter of its own section [ScannerSoftware] by one. It knows nothing of Quillmap's
-// lock. At each read it checks that its last counter is still there.
-//   reliability_scanner_writer FILE MODE
-// MODE in-place: opens, truncates and writes the file, as the Windows profile functions do;
-// it reads the file again just before and starts over when it changed, but a change made after
-// that second read is lost. MODE careful: swaps a finished copy in (renameat2 RENAME_EXCHANGE)
-// and puts the file back when the one it swapped out is not the one it read, so it never
-// loses another writer's change.
-// Runs until a line arrives on stdin, then prints "writes N lost M hidden H": M counts the times
-// its last counter had gone, a change of its own that another writer threw away; H the times it
-// was gone for a moment only.
+// Stands in for the scanner software: rewrites the region file in a loop, each time raising
+// Counter in its own section [ScannerSoftware] by one, and knows nothing of Quillmap's lock.
+//   reliability_scanner_writer FILE in-place|careful
+// in-place truncates and writes the file, as the Windows profile functions do, after reading it
+// again and starting over when it changed; a change made after that read is lost. careful swaps
+// a finished copy in (RENAME_EXCHANGE) and puts the file back when the one swapped out is not
+// the one it read. Runs until a line arrives on stdin, then prints "writes N lost M hidden H":
+// M counts the times its last counter had gone for good, H for a moment only.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -23,11 +19,10 @@
 
 namespace {
 
-using quillmap::FileSnapshot;
 using quillmap::ProfileDocument;
 
 std::string Read(const std::string& path) {
-  FileSnapshot snapshot;
+  quillmap::FileSnapshot snapshot;
   quillmap::ReadFileSnapshot(path, &snapshot);
   return snapshot.bytes;
 }
@@ -80,10 +75,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string path = argv[1];
-  long counter = 0;
-  long writes = 0;
-  long lost = 0;
-  long hidden = 0;
+  long counter = 0, writes = 0, lost = 0, hidden = 0;
   while (!StopAsked()) {
     const std::string before = Read(path);
     ProfileDocument doc = ProfileDocument::Parse(before);

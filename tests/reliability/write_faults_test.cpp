@@ -1,8 +1,5 @@
-// Faults on write, each made for real: an I/O error at every file-system call of a command, a
-// folder without write permission, a file-size limit, a full or read-only file system, and the
-// process killed at every call, between writing the temporary file and renaming it included.
-// After each, the region file is exactly the old one or exactly the new one, no temporary file
-// is left once the next command has started, and a failed command says why.
+// Faults on write, each made for real, during the commands that change the region file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -11,8 +8,10 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "reliability_fixture.h"
@@ -21,66 +20,31 @@
 namespace quillmap {
 namespace {
 
-enum class Command { kAdd, kModify, kDelete };
-constexpr Command kCommands[] = {Command::kAdd, Command::kModify, Command::kDelete};
+const std::string kCommands[] = {"add", "modify", "delete"};
 
-const char* CommandName(Command command) {
-  return command == Command::kAdd ? "add" : command == Command::kModify ? "modify" : "delete";
-}
-
-// The core of each command, on one session through `fs`, as SaveCurrentRegion and
-// DeleteRegion(Global&) run it.
-void RunCommand(Command command, const std::string& path, FileSystem& fs) {
+// Each command on one session through `fs`, as SaveCurrentRegion and DeleteRegion(Global&) do.
+void RunCommand(const std::string& command, const std::string& path, FileSystem& fs) {
   RegionFileSession session = RegionFileSession::Open(path, fs);
   ProfileDocument& doc = session.Document();
   ScanRegion current;
-  switch (command) {
-    case Command::kAdd:
-      FillCurrentRegion(doc, true, "Added", "10.00", "5.00", "5.00", "5.00", '.', current);
-      WriteCurrentRegion(doc, true, current, '.');
-      session.Commit(FirstWriteMessage(true));
-      break;
-    case Command::kModify:
-      current = ReadRegion(doc, "Region6", '.');
-      FillCurrentRegion(doc, false, "Changed", "11.00", "6.00", "4.00", "3.00", '.', current);
-      WriteCurrentRegion(doc, false, current, '.');
-      session.Commit(FirstWriteMessage(false));
-      break;
-    case Command::kDelete:
-      current = ReadRegion(doc, "Region3", '.');
-      DeleteRegion(doc, current, '.');
-      session.Commit(kDeleteWriteMessage);
-      break;
+  if (command == "delete") {
+    current = ReadRegion(doc, "Region3", '.');
+    DeleteRegion(doc, current, '.');
+    return session.Commit(kDeleteWriteMessage);
   }
+  const bool add = command == "add";
+  if (!add) current = ReadRegion(doc, "Region6", '.');
+  FillCurrentRegion(doc, add, add ? "Added" : "Changed", add ? "10.00" : "11.00",
+                    add ? "5.00" : "6.00", add ? "5.00" : "4.00", add ? "5.00" : "3.00", '.',
+                    current);
+  WriteCurrentRegion(doc, add, current, '.');
+  session.Commit(FirstWriteMessage(add));
 }
 
-// The messages a command may end with when the disk fails it.
-bool IsClearMessage(const Error& error) {
-  const std::string& text = error.Description();
-  return (error.Number() == kErrRegionWrite &&
-          (text == FirstWriteMessage(true) || text == FirstWriteMessage(false) ||
-           text == kDeleteWriteMessage)) ||
-         (error.Number() == kErrFileRead && text.find("cannot be read") != std::string::npos);
-}
-
-// Kills the process once the temporary file of the region file is written and closed, before
-// it is renamed.
+// Killed once the temporary file is written and closed, when it would replace the region file.
 class KilledBeforeRename : public FaultyFileSystem {
- public:
-  int Open(const std::string& path, int flags, mode_t mode) override {
-    const int fd = FaultyFileSystem::Open(path, flags, mode);
-    const std::string temp_prefix = std::string(".") + kRegionFileName + ".quillmap-";
-    if ((flags & O_CREAT) != 0 && quillmap::NameOf(path).rfind(temp_prefix, 0) == 0) temp_ = fd;
-    return fd;
-  }
-  int Close(int fd) override {
-    const int result = FaultyFileSystem::Close(fd);
-    if (fd == temp_) raise(SIGKILL);
-    return result;
-  }
-
- private:
-  int temp_ = -1;
+  int Rename(const std::string&, const std::string&) override { return raise(SIGKILL); }
+  int Exchange(const std::string&, const std::string&) override { return raise(SIGKILL); }
 };
 
 class WriteFaultTest : public ReliabilityTest {
@@ -93,7 +57,7 @@ class WriteFaultTest : public ReliabilityTest {
   }
 
   // The file that the command writes, found with no fault; and how many calls it makes.
-  void Prepare(Command command) {
+  void Prepare(const std::string& command) {
     old_ = Fixture();
     WriteBytes(RegionFile(), old_);
     FaultyFileSystem counting;
@@ -104,39 +68,28 @@ class WriteFaultTest : public ReliabilityTest {
     WriteBytes(RegionFile(), old_);
   }
 
-  // Runs the command through `fs`; true when it reported success.
-  bool Attempt(Command command, FileSystem& fs) {
+  // True when the command succeeded through `fs`; otherwise its message says what failed.
+  bool Attempt(const std::string& command, FileSystem& fs) {
     ++injected_;
     try {
       RunCommand(command, RegionFile(), fs);
       return true;
     } catch (const Error& error) {
-      EXPECT_TRUE(IsClearMessage(error)) << error.Number() << " " << error.Description();
+      const std::string& text = error.Description();
+      EXPECT_TRUE((error.Number() == kErrRegionWrite &&
+                   (text == FirstWriteMessage(true) || text == FirstWriteMessage(false) ||
+                    text == kDeleteWriteMessage)) ||
+                  (error.Number() == kErrFileRead && text.find("cannot be read") != text.npos))
+          << error.Number() << " " << text;
       return false;
     }
   }
 
-  // The file is the new one exactly when the command succeeded. Whatever a failed command left
-  // behind, the next command's start removes or finishes: then nothing is left beside the
-  // file or in the state folder, and the file is still the same.
-  void ExpectOldOrNew(bool succeeded, const std::string& what) {
-    SCOPED_TRACE(what);
-    const std::string now = ReadBytes(RegionFile());
-    EXPECT_EQ(now, succeeded ? new_ : old_);
-    (now == new_ ? wrote_new_ : kept_old_)++;
-    RegionFileSession::Open(RegionFile());
-    EXPECT_TRUE(Leftovers().empty());
-    EXPECT_EQ(ReadBytes(RegionFile()), now);
-    WriteBytes(RegionFile(), old_);
-  }
-
-  // Runs the command in a child process that `arm` prepares to die; true when it was killed.
-  bool KilledChild(Command command, const std::function<void(FaultyFileSystem&)>& arm,
-                   FaultyFileSystem& fs) {
+  // Runs the command in a child process that `fs` kills; true when it was killed.
+  bool KilledChild(const std::string& command, FaultyFileSystem& fs) {
     ++injected_;
     const pid_t child = fork();
     if (child == 0) {
-      arm(fs);
       try {
         RunCommand(command, RegionFile(), fs);
       } catch (...) {
@@ -149,59 +102,64 @@ class WriteFaultTest : public ReliabilityTest {
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
   }
 
-  // After a kill the file is the old or the new one, at once where it is replaced by a rename,
-  // and after the next command's start where it is rewritten in place.
-  void ExpectRecovered(bool in_place, const std::string& what) {
+  // The file is the new one exactly when the command succeeded, either after a kill, settled
+  // only by the next start after a kill in place; that start leaves nothing else behind.
+  void ExpectOldOrNew(std::optional<bool> succeeded, const std::string& what,
+                      bool in_place = false) {
     SCOPED_TRACE(what);
-    if (!in_place) {
-      const std::string at_once = ReadBytes(RegionFile());
-      EXPECT_TRUE(at_once == old_ || at_once == new_);
-    }
+    const std::string at_once = ReadBytes(RegionFile());
+    EXPECT_TRUE(succeeded ? at_once == (*succeeded ? new_ : old_)
+                          : in_place || at_once == old_ || at_once == new_);
     RegionFileSession::Open(RegionFile());
     const std::string now = ReadBytes(RegionFile());
-    EXPECT_TRUE(now == old_ || now == new_);
+    EXPECT_TRUE(succeeded ? now == at_once : now == old_ || now == new_);
     (now == new_ ? wrote_new_ : kept_old_)++;
     EXPECT_TRUE(Leftovers().empty());
-    for (const std::string& name : Leftovers()) {  // so that one finding is reported once
-      const bool in_state = name.rfind("state/", 0) == 0;
-      ::unlink(in_state ? (folder_.State() + "/" + name.substr(6)).c_str()
-                        : (folder_ / name).c_str());
-    }
+    for (const std::string& path : Leftovers()) std::filesystem::remove(path);  // reported once
     WriteBytes(RegionFile(), old_);
   }
 
-  std::string old_;
-  std::string new_;
-  int calls_ = 0;
-  int injected_ = 0;
-  int kept_old_ = 0;
-  int wrote_new_ = 0;
+  // Each command on the real file system, which `refuse` makes fail and `restore` mends.
+  void ExpectEveryCommandRefused(const std::function<void()>& refuse,
+                                 const std::function<void()>& restore) {
+    for (const std::string& command : kCommands) {
+      Prepare(command);
+      refuse();
+      const bool succeeded = Attempt(command, RealFileSystem());
+      restore();
+      EXPECT_FALSE(succeeded);
+      ExpectOldOrNew(succeeded, command);
+    }
+  }
+
+  std::string old_, new_;
+  int calls_ = 0, injected_ = 0, kept_old_ = 0, wrote_new_ = 0;
 };
 
 TEST_F(WriteFaultTest, AnIoErrorAtAnyCallKeepsTheOldOrTheNewFile) {
-  for (Command command : kCommands) {
+  for (const std::string& command : kCommands) {
     Prepare(command);
     for (int call = 1; call <= calls_; ++call) {
       for (int error : {EIO, ENOSPC}) {
         FaultyFileSystem fs;
         fs.FailCall(call, error);
         const bool succeeded = Attempt(command, fs);
-        ExpectOldOrNew(succeeded, std::string(CommandName(command)) + " call " +
-                                      std::to_string(call) + " " + strerror(error));
+        ExpectOldOrNew(succeeded,
+                       command + " call " + std::to_string(call) + " " + strerror(error));
       }
     }
   }
 }
 
 TEST_F(WriteFaultTest, ShortAndInterruptedTransfersStillWriteTheNewFile) {
-  for (Command command : kCommands) {
+  for (const std::string& command : kCommands) {
     Prepare(command);
     for (int call = 1; call <= calls_; ++call) {
       for (bool interrupt : {false, true}) {
         FaultyFileSystem fs;
         fs.DisturbTransfer(call, interrupt);
         EXPECT_TRUE(Attempt(command, fs));
-        ExpectOldOrNew(true, std::string(CommandName(command)) + " call " + std::to_string(call));
+        ExpectOldOrNew(true, command + " call " + std::to_string(call));
       }
     }
   }
@@ -211,18 +169,17 @@ TEST_F(WriteFaultTest, ShortAndInterruptedTransfersStillWriteTheNewFile) {
 // error at any call of that road keeps the old file or the new one too.
 TEST_F(WriteFaultTest, AReadOnlyFolderRewritesInPlaceAndSurvivesIoErrors) {
   WithoutOverride as_user;
-  for (Command command : kCommands) {
+  for (const std::string& command : kCommands) {
     Prepare(command);
     ASSERT_EQ(::chmod(folder_.Data().c_str(), 0555), 0);
     FaultyFileSystem counting;
     EXPECT_TRUE(Attempt(command, counting));
-    ExpectOldOrNew(true, std::string(CommandName(command)) + " in place");
+    ExpectOldOrNew(true, command + " in place");
     for (int call = 1; call <= counting.calls(); ++call) {
       FaultyFileSystem fs;
       fs.FailCall(call, EIO);
       const bool succeeded = Attempt(command, fs);
-      ExpectOldOrNew(succeeded,
-                     std::string(CommandName(command)) + " in place, call " + std::to_string(call));
+      ExpectOldOrNew(succeeded, command + " in place, call " + std::to_string(call));
     }
     ::chmod(folder_.Data().c_str(), 0755);
   }
@@ -232,72 +189,52 @@ TEST_F(WriteFaultTest, AFileSizeLimitKeepsTheOldFile) {
   signal(SIGXFSZ, SIG_IGN);
   rlimit saved;
   getrlimit(RLIMIT_FSIZE, &saved);
-  for (Command command : kCommands) {
-    Prepare(command);
-    rlimit limit = saved;
-    limit.rlim_cur = new_.size() - 1;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool succeeded = Attempt(command, RealFileSystem());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_FALSE(succeeded);
-    ExpectOldOrNew(succeeded, CommandName(command));
-  }
+  ExpectEveryCommandRefused(
+      [&] {
+        rlimit limit = saved;
+        limit.rlim_cur = new_.size() - 1;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+      },
+      [&] { setrlimit(RLIMIT_FSIZE, &saved); });
 }
 
 // Needs the right to mount; where that is missing the file-size limit stands in for it.
 TEST_F(WriteFaultTest, AFullDiskKeepsTheOldFile) {
-  const std::string data = folder_.Data();
+  const std::string data = folder_.Data(), filler = data + "/filler";
   if (mount("quillmap-test", data.c_str(), "tmpfs", 0, "size=64k") != 0) {
     GTEST_SKIP() << "cannot mount a small file system here: " << strerror(errno);
   }
   WriteBytes(folder_ / kSystemFileName, "");
-  for (Command command : kCommands) {
-    Prepare(command);
-    // Fills the file system to the last byte.
-    const std::string filler = data + "/filler";
-    const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT, 0600);
-    const std::string block(4096, 'f');
-    while (::write(fd, block.data(), block.size()) > 0) {
-    }
-    while (::write(fd, block.data(), 1) > 0) {
-    }
-    ::close(fd);
-    const bool succeeded = Attempt(command, RealFileSystem());
-    EXPECT_FALSE(succeeded);
-    ::unlink(filler.c_str());
-    ExpectOldOrNew(succeeded, CommandName(command));
-  }
+  ExpectEveryCommandRefused(
+      [&] {  // fills the file system to the last byte
+        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT, 0600);
+        const std::string block(4096, 'f');
+        for (size_t size : {block.size(), size_t{1}}) {
+          while (::write(fd, block.data(), size) > 0) continue;
+        }
+        ::close(fd);
+      },
+      [&] { ::unlink(filler.c_str()); });
   umount2(data.c_str(), MNT_DETACH);
 }
 
 TEST_F(WriteFaultTest, AReadOnlyFileSystemKeepsTheOldFile) {
   const std::string data = folder_.Data();
-  WriteBytes(RegionFile(), Fixture());
   if (mount(data.c_str(), data.c_str(), nullptr, MS_BIND, nullptr) != 0) {
     GTEST_SKIP() << "cannot mount here: " << strerror(errno);
   }
-  for (Command command : kCommands) {
-    Prepare(command);
-    ASSERT_EQ(mount(nullptr, data.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
-    const bool succeeded = Attempt(command, RealFileSystem());
-    EXPECT_FALSE(succeeded);
-    EXPECT_EQ(ReadBytes(RegionFile()), old_);
-    ASSERT_EQ(mount(nullptr, data.c_str(), nullptr, MS_REMOUNT | MS_BIND, nullptr), 0);
-    ExpectOldOrNew(succeeded, CommandName(command));
-  }
+  auto remount = [&](unsigned long read_only) {
+    ASSERT_EQ(mount(nullptr, data.c_str(), nullptr, MS_REMOUNT | MS_BIND | read_only, nullptr), 0);
+  };
+  ExpectEveryCommandRefused([&] { remount(MS_RDONLY); }, [&] { remount(0); });
   umount2(data.c_str(), MNT_DETACH);
 }
 
-// The command-line tool refuses a region file without write permission before it changes
-// anything.
 TEST_F(WriteFaultTest, AReadOnlyFileIsRefusedWithItsMessage) {
   WriteBytes(RegionFile(), Fixture());
   ASSERT_EQ(::chmod(RegionFile().c_str(), 0444), 0);
-  for (std::vector<std::string> args :
-       {std::vector<std::string>{"add", "--name", "N", "--x", "10", "--y", "5", "--width", "5",
-                                 "--height", "5"},
-        {"modify", "Region6", "--name", "N"},
-        {"delete", "Region6"}}) {
+  for (const std::vector<std::string>& args :
+       {AddArgs("N"), {"modify", "Region6", "--name", "N"}, {"delete", "Region6"}}) {
     const CliResult r = Cli(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Unable to open readonly file \n") << args.front();
@@ -307,35 +244,33 @@ TEST_F(WriteFaultTest, AReadOnlyFileIsRefusedWithItsMessage) {
 }
 
 TEST_F(WriteFaultTest, AProcessKilledBeforeTheRenameLeavesTheOldFileAndNoTemporaryFile) {
-  for (Command command : kCommands) {
+  for (const std::string& command : kCommands) {
     Prepare(command);
     KilledBeforeRename fs;
-    EXPECT_TRUE(KilledChild(
-        command, [](FaultyFileSystem&) {}, fs));
-    ExpectRecovered(false, CommandName(command));
+    EXPECT_TRUE(KilledChild(command, fs));
+    ExpectOldOrNew(false, command);
   }
 }
 
 TEST_F(WriteFaultTest, AProcessKilledAtAnyCallLeavesTheOldOrTheNewFile) {
   for (bool in_place : {false, true}) {
     WithoutOverride as_user;
-    for (Command command : kCommands) {
+    for (const std::string& command : kCommands) {
       Prepare(command);
       if (in_place) ::chmod(folder_.Data().c_str(), 0555);
       for (int call = 1;; ++call) {
         FaultyFileSystem fs;
-        const bool killed = KilledChild(
-            command, [call](FaultyFileSystem& f) { f.BeforeCall(call, [] { raise(SIGKILL); }); },
-            fs);
-        if (!killed) {
+        fs.BeforeCall(call, [] { raise(SIGKILL); });
+        if (!KilledChild(command, fs)) {
           --injected_;  // the command made fewer calls: it ran to its end
           EXPECT_EQ(ReadBytes(RegionFile()), new_);
           WriteBytes(RegionFile(), old_);
           break;
         }
-        ExpectRecovered(in_place, std::string(CommandName(command)) +
-                                      (in_place ? " in place" : "") + " killed at call " +
-                                      std::to_string(call));
+        ExpectOldOrNew(
+            std::nullopt,
+            command + (in_place ? " in place" : "") + " killed at " + std::to_string(call),
+            in_place);
       }
       ::chmod(folder_.Data().c_str(), 0755);
     }
