@@ -46,10 +46,7 @@ bool IsRegionFileSection(std::string_view name, int count) {
     return true;
   }
   constexpr std::string_view kRegion = "Region";
-  const size_t begin = name.find_first_not_of(" \t\r\v\f");
-  const size_t end = name.find_last_not_of(" \t\r\v\f");
-  if (begin == std::string_view::npos) return false;
-  name = name.substr(begin, end + 1 - begin);
+  name = TrimProfileName(name);
   if (name.size() <= kRegion.size() || !SameProfileName(name.substr(0, kRegion.size()), kRegion)) {
     return false;
   }

@@ -850,6 +850,8 @@ bool SameProfileName(std::string_view a, std::string_view b) {
   return SameName(TrimBlanks(a), TrimBlanks(b));
 }
 
+std::string_view TrimProfileName(std::string_view name) { return TrimBlanks(name); }
+
 void TuneAllocatorForLargeFiles() {
 #if defined(__GLIBC__)
   // Blocks up to this size come from the heap, whose freed memory is used again, instead of a

@@ -95,6 +95,8 @@ class ProfileDocument {
 // Whether two names are the same section or key name to a document: blanks around them and
 // letter case ignored.
 bool SameProfileName(std::string_view a, std::string_view b);
+// The name without the blanks around it that documents ignore.
+std::string_view TrimProfileName(std::string_view name);
 
 // Reads the file: a missing file is an empty document with exists == false. Returns false
 // only when the file exists but cannot be read. `snapshot` may be null.

@@ -1,8 +1,6 @@
 // The main window loading the hostile region files, on the offscreen platform.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QTemporaryDir>
 #include <string>
 
 #include "app/region_window.h"
@@ -34,12 +32,3 @@ INSTANTIATE_TEST_SUITE_P(Files, HostileWindowTest, ::testing::ValuesIn(HostileFi
 
 }  // namespace
 }  // namespace quillmap
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QTemporaryDir runtime;
-  qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
