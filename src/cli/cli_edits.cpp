@@ -61,7 +61,7 @@ RegionCheck CheckBoxes(CommandContext& context, const ProfileDocument& doc,
       return RegionNameExists(doc, own_section, name, kSeparator);
     } catch (const Error& error) {
       // As in the dialog: the error is shown and the name passes.
-      context.err << WithNewlines(error.Description()) << "\n";
+      context.err << WithNewlines(ErrorText(error, context.global.RegionFilePath)) << "\n";
       return false;
     }
   });

@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 #include <string>
 
@@ -60,21 +62,30 @@ TEST_F(ProcessTest, VersionAndHelpAnswerWithoutADisplayWhereverTheyStand) {
   }
 }
 
-TEST_F(ProcessTest, ASecondStartRestoresTheFirstAndEndsSilently) {
+TEST_F(ProcessTest, ASecondStartBringsForwardWhatTheFirstShowsAndEndsSilently) {
   SingleInstance first(runtime_.path());
-  RegionWindow window(global_, ui_, &first);
-  ASSERT_FALSE(first.EarlierInstanceRunning());
-  window.show();
-  window.showMinimized();
-  ASSERT_TRUE(WaitFor([&] { return window.isMinimized(); }));
-
-  // A registry folder that does not exist would stop the second with a message if it read it.
-  auto second = Launch({"-platform", "offscreen"}, root_.path() + "/no-registry");
-  ASSERT_TRUE(WaitFor([&] { return second->state() == QProcess::NotRunning; }, 20000));
-  EXPECT_TRUE(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
-  EXPECT_TRUE(WaitFor([&] { return !window.isMinimized(); }));
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(window.size(), window.FixedSize());
+  window_ = std::make_unique<RegionWindow>(global_, ui_, &first);
+  auto second_start = [&] {
+    // A registry folder that does not exist would stop the second with a message if it read it.
+    auto second = Launch({"-platform", "offscreen"}, root_.path() + "/no-registry");
+    return WaitFor([&] { return second->state() == QProcess::NotRunning; }, 20000) &&
+           second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0;
+  };
+  bool dialog_restored = false;  // during the start-up only the scanner selection shows
+  OnModalDialog([&](QWidget* dialog) {
+    dialog->showMinimized();
+    EXPECT_TRUE(second_start());
+    dialog_restored = WaitFor([&] { return !dialog->isMinimized(); });
+    QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+  });
+  ASSERT_EQ(Start(""), StartupOutcome::kRunning);
+  EXPECT_TRUE(dialog_restored);
+  window_->showMinimized();
+  ASSERT_TRUE(WaitFor([&] { return window_->isMinimized(); }));
+  EXPECT_TRUE(second_start());
+  EXPECT_TRUE(WaitFor([&] { return !window_->isMinimized(); }));
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(window_->size(), window_->FixedSize());
 }
 
 TEST_F(ProcessTest, ACrashedInstancesLockIsTakenOver) {

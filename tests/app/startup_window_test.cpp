@@ -41,16 +41,17 @@ TEST_F(StartupWindowTest, TheDialogListsModelsInFileOrderAndOkSelects) {
 }
 
 TEST_F(StartupWindowTest, TheDialogClosedWithoutOkLeavesTheEmptyModel) {
-  bool open_after_f1 = false;
+  bool open_after_keys = false;
   OnModalDialog([&](QWidget* dialog) {
     auto* combo = dialog->findChild<QComboBox*>("cboScanner");
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_F1);
-    open_after_f1 = ui_.help_calls == 1 && dialog->isVisible();
+    QTest::keyClick(combo, Qt::Key_Escape);  // there is no cancel button
+    open_after_keys = ui_.help_calls == 1 && dialog->isVisible();
     dialog->close();
   });
   EXPECT_EQ(Start("  VX4400"), StartupOutcome::kRunning);
-  EXPECT_TRUE(open_after_f1);
+  EXPECT_TRUE(open_after_keys);
   EXPECT_EQ(Captions(), "Scanner |(0.00, 0.00)|(0.00, 0.00)|");
 }
 
