@@ -109,10 +109,9 @@ TEST_F(CommandsTest, NewAddsTheRegionToTheGridAndSelectsItUnlessTheFileIsReadOnl
 TEST_F(CommandsTest, ModifyByDoubleClickRefreshesTheRowAndTheDefaultName) {
   QTableView* grid = Find<QTableView>("MSFlexGrid1");
   QTest::mouseClick(Find<QCheckBox>("chkCustomOnly"), Qt::LeftButton);  // two rows, room below
-  const QPoint row_2 = grid->visualRect(grid->model()->index(1, 1)).center();
-  const QPoint below(row_2.x(), grid->viewport()->height() - 2);
+  window_->SelectRows(2, 2);
+  const QPoint below(grid->viewport()->width() / 2, grid->viewport()->height() - 2);
   AnswerDialog({{"txtName", "Customer Slide"}}, "cmdSave");
-  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row_2);
   // Below the rows a click keeps the highlight that the commands follow; a double-click modifies.
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, below);
   EXPECT_TRUE(grid->selectionModel()->isRowSelected(1));

@@ -2,6 +2,7 @@
 // starts the program, and one instance runs per user.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
@@ -62,29 +63,32 @@ TEST_F(ProcessTest, VersionAndHelpAnswerWithoutADisplayWhereverTheyStand) {
   }
 }
 
-TEST_F(ProcessTest, ASecondStartBringsForwardWhatTheFirstShowsAndEndsSilently) {
+// While the first starts, it shows the scanner selection (models in file order) and no window.
+TEST_F(ProcessTest, ASecondStartBringsForwardTheScannerChoiceOrTheWindowAndEndsSilently) {
   SingleInstance first(runtime_.path());
   window_ = std::make_unique<RegionWindow>(global_, ui_, &first);
-  auto second_start = [&] {
+  auto minimize_and_start_again = [&](QWidget* shown) {
+    shown->showMinimized();
+    EXPECT_TRUE(WaitFor([&] { return shown->isMinimized(); }));
     // A registry folder that does not exist would stop the second with a message if it read it.
     auto second = Launch({"-platform", "offscreen"}, root_.path() + "/no-registry");
-    return WaitFor([&] { return second->state() == QProcess::NotRunning; }, 20000) &&
-           second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0;
+    EXPECT_TRUE(WaitFor([&] { return second->state() == QProcess::NotRunning; }, 20000));
+    EXPECT_TRUE(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
+    EXPECT_TRUE(WaitFor([&] { return !shown->isMinimized(); })) << "not brought forward";
   };
-  bool dialog_restored = false;  // during the start-up only the scanner selection shows
+  QStringList listed;
   OnModalDialog([&](QWidget* dialog) {
-    dialog->showMinimized();
-    EXPECT_TRUE(second_start());
-    dialog_restored = WaitFor([&] { return !dialog->isMinimized(); });
+    minimize_and_start_again(dialog);
+    auto* combo = dialog->findChild<QComboBox*>("cboScanner");
+    for (int i = 0; i < combo->count(); ++i) listed << combo->itemText(i);
+    listed << combo->currentText();
+    combo->setCurrentIndex(0);
     QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
   });
   ASSERT_EQ(Start(""), StartupOutcome::kRunning);
-  EXPECT_TRUE(dialog_restored);
-  window_->showMinimized();
-  ASSERT_TRUE(WaitFor([&] { return window_->isMinimized(); }));
-  EXPECT_TRUE(second_start());
-  EXPECT_TRUE(WaitFor([&] { return !window_->isMinimized(); }));
-  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(listed.join(' ').toStdString() + " " + global_.Scanner.ScannerModel,
+            "VX6600 VX4400 VX2200e VX2200e VX6600");
+  minimize_and_start_again(window_.get());
   EXPECT_EQ(window_->size(), window_->FixedSize());
 }
 

@@ -130,8 +130,7 @@ TEST_F(EditRegionTest, LeavingAPositionSetsTheLargestSizeAndLeavingASizeFormatsI
   }
   Fill({"A", "1,00", "1,00", "5,00", "5,00"});  // the largest width still reads 0,00
   Click("cmdSave");
-  ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, "Width must be between 2,00 and 0,00");
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"Width must be between 2,00 and 0,00"});
   Box("txtName")->setFocus();
   QStringList order;
   for (int i = 0; i < 6; ++i) {
