@@ -61,7 +61,7 @@ RegionCheck CheckBoxes(CommandContext& context, const ProfileDocument& doc,
       return RegionNameExists(doc, own_section, name, kSeparator);
     } catch (const Error& error) {
       // As in the dialog: the error is shown and the name passes.
-      context.err << WithNewlines(error.Description()) << "\n";
+      context.err << WithNewlines(ErrorText(error, context.global.RegionFilePath)) << "\n";
       return false;
     }
   });
@@ -128,7 +128,7 @@ int RunAdd(CommandContext& context) {
                     current);
   WriteCurrentRegion(doc, /*is_new=*/true, current, kSeparator);
   session.Commit(FirstWriteMessage(/*is_new=*/true));
-  context.out << "Added " << current.SectionName << ": " << current.RegionName << "\n";
+  context.out << "Added " << current.SectionName << ": " << Printable(current.RegionName) << "\n";
   return kExitDone;
 }
 
@@ -153,7 +153,8 @@ int RunModify(CommandContext& context) {
   const RegionTexts& t = check.trimmed;
   if (t.y_pos == stored.SlideY && t.x_pos == stored.SlideX && t.height == stored.RegionHeight &&
       t.width == stored.RegionWidth && t.name == stored.RegionName) {
-    context.out << "Unchanged " << stored.SectionName << ": " << stored.RegionName << "\n";
+    context.out << "Unchanged " << stored.SectionName << ": " << Printable(stored.RegionName)
+                << "\n";
     return kExitDone;
   }
   const std::string default_name = DefaultRegionName(context.registry);
@@ -164,7 +165,8 @@ int RunModify(CommandContext& context) {
   if (default_name == stored.RegionName && current.RegionName != default_name) {
     WriteDefaultRegionName(context.registry, current.RegionName);
   }
-  context.out << "Modified " << current.SectionName << ": " << current.RegionName << "\n";
+  context.out << "Modified " << current.SectionName << ": " << Printable(current.RegionName)
+              << "\n";
   return kExitDone;
 }
 
@@ -195,7 +197,8 @@ int RunDelete(CommandContext& context) {
     WriteDefaultRegionName(context.registry, *outcome.new_default_region_name);
   }
   for (size_t i = 0; i < outcome.deleted; ++i) {
-    context.out << "Deleted " << regions[i].section_name << ": " << regions[i].name << "\n";
+    context.out << "Deleted " << regions[i].section_name << ": " << Printable(regions[i].name)
+                << "\n";
   }
   if (outcome.stopped_by) return Refuse(context, outcome.stopped_by->Description());
   return kExitDone;

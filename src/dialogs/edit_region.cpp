@@ -59,19 +59,19 @@ EditRegion::EditRegion(Global& global, UserInterface& ui, QWidget* parent)
 
   AddLabel("lblMM1", "mm", 1560, 995, 255, 255);
   lblMinX_ = AddLabel("lblMinX", "11111", 2115, 995, 495, 255);
-  AddLabel("lblRng1", "-", 2640, 975, 135, 135);
+  AddDash("lblRng1", 995);
   lblMaxX_ = AddLabel("lblMaxX", "11111", 2760, 995, 495, 255);
   AddLabel("lblMM2", "mm", 1560, 1440, 255, 255);
   lblMinY_ = AddLabel("lblMinY", "22222", 2115, 1455, 495, 255);
-  AddLabel("lblRng2", "-", 2640, 1455, 135, 135);
+  AddDash("lblRng2", 1455);
   lblMaxY_ = AddLabel("lblMaxY", "22222", 2760, 1455, 495, 255);
   AddLabel("lblMM3", "mm", 1560, 1955, 255, 255);
   lblMinWidth_ = AddLabel("lblMinWidth", "33333", 2115, 1955, 495, 255);
-  AddLabel("lblRng3", "-", 2640, 1935, 135, 135);
+  AddDash("lblRng3", 1955);
   lblMaxWidth_ = AddLabel("lblMaxWidth", "33333", 2760, 1955, 495, 255);
   AddLabel("lblMM4", "mm", 1560, 2435, 255, 255);
   lblMinHeight_ = AddLabel("lblMinHeight", "44444", 2115, 2435, 495, 255);
-  AddLabel("lblRng4", "-", 2640, 2415, 135, 135);
+  AddDash("lblRng4", 2435);
   lblMaxHeight_ = AddLabel("lblMaxHeight", "44444", 2760, 2435, 495, 255);
 
   txtName_ = AddBox("txtName", 720, 120, 2415, kNameLimit);
@@ -129,6 +129,12 @@ EditRegion::~EditRegion() {
   // the handlers of a dialog that is half gone.
   for (EditBox* box : {txtXPos_, txtYPos_, txtWidth_, txtHeight_})
     disconnect(box, nullptr, this, nullptr);
+}
+
+QLabel* EditRegion::AddDash(const char* name, int row_top) {
+  // As tall as the range labels beside it and at their top, so that the dash stands on their
+  // line of text; a label only 135 twips high centres it at the height of the digits' tops.
+  return AddLabel(name, "-", 2640, row_top, 135, 255);
 }
 
 QLabel* EditRegion::AddLabel(const char* name, const char* text, int left, int top, int width,

@@ -54,6 +54,8 @@ class EditRegion : public QDialog {
   void txtHeight_LostFocus();
 
   QLabel* AddLabel(const char* name, const char* text, int left, int top, int width, int height);
+  // The dash between a row's two range labels, whose top is `row_top`.
+  QLabel* AddDash(const char* name, int row_top);
   EditBox* AddBox(const char* name, int left, int top, int width, int limit);
   EditBox* Box(RegionBox box) const;
   RegionTexts BoxTexts() const;

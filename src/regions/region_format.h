@@ -14,6 +14,8 @@ namespace quillmap::region_format {
 
 inline constexpr std::string_view kScanRegions = "ScanRegions";
 inline constexpr std::string_view kNumRegions = "NumRegions";
+// The count as an error names where it was read.
+inline constexpr const char* kNumRegionsKey = "[ScanRegions] NumRegions";
 inline constexpr std::string_view kVelmoraDefault = "VelmoraDefault";
 inline constexpr std::string_view kDefaultRegionKey = "Region";
 inline constexpr std::string_view kUnknown = "*Unknown*";

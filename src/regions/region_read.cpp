@@ -66,7 +66,7 @@ RegionList LoadRegionList(const ProfileDocument& doc, bool custom_only, const Mo
   int count;
   try {
     count = region_format::NumRegions(doc, sep);
-    if (count > kMaxListedRegions) throw OverflowError();
+    if (count > kMaxListedRegions) throw OverflowError().SetKey(region_format::kNumRegionsKey);
   } catch (const Error& e) {
     list.error = e;
     return list;

@@ -19,6 +19,23 @@ std::string TrimBlanks(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+std::string WithSeparator(const std::string& folder) {
+  if (folder.empty() || folder.back() != kPathSeparator) return folder + kPathSeparator;
+  return folder;
+}
+
+// Sets SystemFilePath beside RegionFilePath; throws Error 5001 when either file is missing.
+void CheckDataFolder(Global& global) {
+  if (!FileExists(global.RegionFilePath)) {
+    throw Error(kErrFileAccess, kUnableToLocate + global.RegionFilePath);
+  }
+  // The system file has no second candidate folder: it must lie beside the region file.
+  global.SystemFilePath = global.DataFolderPath + kSystemFileName;
+  if (!FileExists(global.SystemFilePath)) {
+    throw Error(kErrFileAccess, kUnableToLocate + global.SystemFilePath);
+  }
+}
+
 std::string CornerCaption(double x, double y, char sep) {
   return "(" + FormatValue(x, sep) + ", " + FormatValue(y, sep) + ")";
 }
@@ -61,9 +78,7 @@ void RunSequence(const StartupInputs& inputs, Global& global, StartupWindow& win
 }  // namespace
 
 std::string FolderWithSeparator(const std::string& folder) {
-  std::string result = TrimBlanks(folder);
-  if (result.empty() || result.back() != kPathSeparator) result += kPathSeparator;
-  return result;
+  return WithSeparator(TrimBlanks(folder));
 }
 
 void SettleDataFolder(const std::string& folder, const std::optional<std::string>& fallback_folder,
@@ -74,14 +89,13 @@ void SettleDataFolder(const std::string& folder, const std::optional<std::string
   };
   use_folder(folder);
   if (!FileExists(global.RegionFilePath) && fallback_folder) use_folder(*fallback_folder);
-  if (!FileExists(global.RegionFilePath)) {
-    throw Error(kErrFileAccess, kUnableToLocate + global.RegionFilePath);
-  }
-  // The system file has no second candidate folder: it must lie beside the region file.
-  global.SystemFilePath = global.DataFolderPath + kSystemFileName;
-  if (!FileExists(global.SystemFilePath)) {
-    throw Error(kErrFileAccess, kUnableToLocate + global.SystemFilePath);
-  }
+  CheckDataFolder(global);
+}
+
+void SettleNamedDataFolder(const std::string& folder, Global& global) {
+  global.DataFolderPath = WithSeparator(folder);
+  global.RegionFilePath = global.DataFolderPath + kRegionFileName;
+  CheckDataFolder(global);
 }
 
 bool FileExists(const std::string& path) {
