@@ -127,6 +127,7 @@ void RegionCommands::ModifyRow(int row) {
   const bool saved = window_.RunEditDialog(kEditModeModify);
   const std::string& saved_name = global_.CurrentRegion.RegionName;
   if (saved && was_default && saved_name != window_.DefaultRegionName()) {
+    reload_on_failure_ = true;  // the file holds the new name even if the registry refuses it
     WriteDefaultRegionName(registry_, saved_name);
     window_.SetDefaultRegionName(saved_name);
   }

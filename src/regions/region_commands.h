@@ -54,6 +54,7 @@ class CommandWindow {
 };
 
 // The registry value RegionName that names the scanner software's default scan region.
+// Throws Error 5001 when the store cannot take it.
 void WriteDefaultRegionName(const RegistryStore& registry, const std::string& name);
 
 // One region to delete, as a list row shows it.

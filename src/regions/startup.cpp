@@ -48,9 +48,12 @@ void RunSequence(const StartupInputs& inputs, Global& global, StartupWindow& win
   window.CentreOnScreen();
   window.SetupToolbar();
 
-  SettleDataFolder(ReadRegistryString(inputs.registry, RegistryRoot::kLocalMachine, kMicroarrayKey,
-                                      kPathValue, ""),
-                   inputs.program_folder, global);
+  // A store that could not be read in full is told in a message, once.
+  RegistryStore registry = inputs.registry;
+  registry.TellProblemsTo([&ui](const std::string& text) { ui.ShowMessage(text); });
+  SettleDataFolder(
+      ReadRegistryString(registry, RegistryRoot::kLocalMachine, kMicroarrayKey, kPathValue, ""),
+      inputs.program_folder, global);
 
   ChooseModel(global.SystemFilePath, command_line_text, global.Scanner,
               [&window] { window.ShowSelectScanner(); });
@@ -64,7 +67,7 @@ void RunSequence(const StartupInputs& inputs, Global& global, StartupWindow& win
   window.ShowWindow();
 
   const std::string default_region_name = TrimBlanks(ReadRegistryString(
-      inputs.registry, RegistryRoot::kCurrentUser, kScanOptionsKey, kRegionNameValue, ""));
+      registry, RegistryRoot::kCurrentUser, kScanOptionsKey, kRegionNameValue, ""));
   window.SetDefaultRegionName(default_region_name);
   if (default_region_name.empty()) {
     ui.ShowMessage(kDefaultRegionNotSetMessage, MessageButtons::kOk, MessageIcon::kInformation);
