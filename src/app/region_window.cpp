@@ -347,6 +347,7 @@ void RegionWindow::SetupGrid() {
 
 void RegionWindow::LoadRegionList() {
   std::optional<Error> failure;
+  std::string notice;
   {
     BusyGuard busy(ui_);
     SetupGrid();
@@ -356,6 +357,7 @@ void RegionWindow::LoadRegionList() {
     if (list.InvalidRegionsFound) invalid_regions_found_ = true;
     if (list.last_shown) global_.CurrentRegion = *list.last_shown;
     failure = std::move(list.error);
+    notice = std::move(list.notice);
     if (!failure) {
       const size_t grid_rows = list.rows.size() + 1;
       model_->SetRows(std::move(list.rows));
@@ -364,6 +366,7 @@ void RegionWindow::LoadRegionList() {
                                                                      : kHeightWidthWithout));
     }
   }
+  if (!notice.empty()) ui_.ShowMessage(notice);
   if (failure) ui_.ShowMessage(failure->Description());
 }
 

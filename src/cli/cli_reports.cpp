@@ -124,8 +124,10 @@ int RunModels(CommandContext& context) {
 
 int RunList(CommandContext& context) {
   const Global& global = context.global;
-  const RegionList list = LoadedOrThrown(LoadRegionList(
-      global.RegionFilePath, context.args.custom_only, global.Scanner.Limits, kSeparator));
+  RegionList loaded = LoadRegionList(global.RegionFilePath, context.args.custom_only,
+                                     global.Scanner.Limits, kSeparator);
+  if (!loaded.notice.empty()) context.err << loaded.notice << "\n";
+  const RegionList list = LoadedOrThrown(std::move(loaded));
   if (context.args.json) {
     std::vector<std::string> objects;
     for (const RegionRow& row : list.rows) {

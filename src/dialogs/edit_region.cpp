@@ -9,6 +9,7 @@
 #include "dialogs/edit_box.h"
 #include "dialogs/key_preview.h"
 #include "dialogs/twips.h"
+#include "regions/save_region.h"
 #include "settings/error.h"
 #include "settings/number_text.h"
 
@@ -290,19 +291,6 @@ void EditRegion::ValidateRegion(const NameExistsFn& name_exists) {
   throw Error(kErrValidation, check.message);
 }
 
-bool EditRegion::NameExistsInSession(std::optional<RegionFileSession>& session,
-                                     const std::string& name) {
-  try {
-    if (!session) session.emplace(RegionFileSession::Open(global_.RegionFilePath));
-    return RegionNameExists(session->Document(), global_.CurrentRegion.SectionName, name);
-  } catch (const Error& error) {
-    // An unreadable file does not stop the check; the write will report it.
-    session.reset();
-    ui_.ShowMessage(error.Description());
-    return false;
-  }
-}
-
 bool EditRegion::NameExistsInFile(const std::string& name) {
   try {
     return RegionNameExists(global_, name);
@@ -313,36 +301,30 @@ bool EditRegion::NameExistsInFile(const std::string& name) {
 }
 
 void EditRegion::cmdSave_Click() {
-  std::optional<Error> failure;
-  {
-    // One read of the file for the name check and the write; released before any message.
-    std::optional<RegionFileSession> session;
-    try {
-      ValidateRegion([&](const std::string& name) { return NameExistsInSession(session, name); });
-      const RegionTexts boxes = BoxTexts();
-      const ScanRegion& stored = global_.CurrentRegion;
-      const bool differs = boxes.y_pos != stored.SlideY || boxes.x_pos != stored.SlideX ||
-                           boxes.height != stored.RegionHeight ||
-                           boxes.width != stored.RegionWidth || boxes.name != stored.RegionName;
-      if (differs || write_pending_) {
-        BusyGuard busy(ui_);
-        const bool is_new = edit_mode_ == kEditModeNew;
-        if (!session) session.emplace(RegionFileSession::Open(global_.RegionFilePath));
-        write_pending_ = true;
-        FillCurrentRegion(session->Document(), is_new, boxes.name, boxes.x_pos, boxes.y_pos,
-                          boxes.width, boxes.height, DecimalSeparator_, global_.CurrentRegion);
-        WriteCurrentRegion(session->Document(), is_new, global_.CurrentRegion, DecimalSeparator_);
-        session->Commit(FirstWriteMessage(is_new));
-        write_pending_ = false;
-        ClearFields();
-      }
-    } catch (const Error& error) {
-      failure = error;
-    }
-  }
-  if (failure) {
-    ui_.ShowMessage(failure->Description());
-    return;
+  SaveRequest request;
+  request.is_new = edit_mode_ == kEditModeNew;
+  request.boxes = BoxTexts();
+  request.captions = Captions();
+  request.write_pending = write_pending_;
+  const SaveResult result = SaveRegion(global_, ui_, request);
+  write_pending_ = result.write_pending;
+  const RegionTexts& trimmed = result.trimmed;
+  SetBoxText(txtName_, trimmed.name);
+  SetBoxText(txtXPos_, trimmed.x_pos);
+  SetBoxText(txtYPos_, trimmed.y_pos);
+  SetBoxText(txtWidth_, trimmed.width);
+  SetBoxText(txtHeight_, trimmed.height);
+  switch (result.outcome) {
+    case SaveOutcome::kRefused:
+      Box(result.focus)->setFocus(Qt::OtherFocusReason);
+      return;
+    case SaveOutcome::kFailed:
+      return;
+    case SaveOutcome::kSaved:
+      ClearFields();
+      break;
+    case SaveOutcome::kUnchanged:
+      break;
   }
   accept();
 }

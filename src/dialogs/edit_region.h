@@ -63,7 +63,6 @@ class EditRegion : public QDialog {
   void SetBoxText(EditBox* box, const std::string& text);
   void SetCaption(QLabel* label, const std::string& text);
   void SetMaxSizeLabel(QLabel* label, const MaxSizeLabel& value);
-  bool NameExistsInSession(std::optional<RegionFileSession>& session, const std::string& name);
   bool NameExistsInFile(const std::string& name);
 
   Global& global_;

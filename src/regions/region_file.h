@@ -143,15 +143,6 @@ inline constexpr const char* kRegionFileBusyMessage =
 inline constexpr const char* kChangedOnDiskMessage =
     "The region file was changed by another program. Please try again.";
 
-// The edit dialog's save (FillCurrentRegion, WriteCurrentRegion) as one command on
-// global.RegionFilePath. global.CurrentRegion holds the box values even when writing fails.
-void SaveCurrentRegion(Global& global, bool is_new, const std::string& name, const std::string& x,
-                       const std::string& y, const std::string& width, const std::string& height);
-
-// Deletes global.CurrentRegion.SectionName as one command; CurrentRegion changes only when the
-// file was written.
-void DeleteRegion(Global& global);
-
 // RegionNameExists on the file as it is now, skipping global.CurrentRegion.SectionName.
 bool RegionNameExists(const Global& global, const std::string& typed_name);
 

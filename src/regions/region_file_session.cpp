@@ -147,32 +147,6 @@ ProfileDocument LoadRegionDocument(const std::string& path, std::string* notice)
 
 }  // namespace region_format
 
-void SaveCurrentRegion(Global& global, bool is_new, const std::string& name, const std::string& x,
-                       const std::string& y, const std::string& width, const std::string& height) {
-  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
-  const char sep = global.DecimalSeparator;
-  try {
-    FillCurrentRegion(session.Document(), is_new, name, x, y, width, height, sep,
-                      global.CurrentRegion);
-    WriteCurrentRegion(session.Document(), is_new, global.CurrentRegion, sep);
-  } catch (const Error& refusal) {
-    throw session.Explain(refusal);
-  }
-  session.Commit(FirstWriteMessage(is_new));
-}
-
-void DeleteRegion(Global& global) {
-  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
-  ScanRegion current = global.CurrentRegion;
-  try {
-    DeleteRegion(session.Document(), current, global.DecimalSeparator);
-  } catch (const Error& refusal) {
-    throw session.Explain(refusal);
-  }
-  session.Commit(kDeleteWriteMessage);
-  global.CurrentRegion = std::move(current);
-}
-
 bool RegionNameExists(const Global& global, const std::string& typed_name) {
   return RegionNameExists(region_format::LoadRegionDocument(global.RegionFilePath),
                           global.CurrentRegion.SectionName, typed_name, global.DecimalSeparator);

@@ -4,6 +4,7 @@
 // of its changes. Quillmap's changes that the other program wrote over with a file it had read
 // before them are its own loss, and only counted.
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,7 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "regions/region_commands.h"
+#include "regions/save_region.h"
 #include "reliability_fixture.h"
+#include "support/fake_ui.h"
 
 namespace quillmap {
 namespace {
@@ -58,9 +62,21 @@ TEST_P(SecondWriterTest, EveryCommandSucceedsOnTheCurrentFileOrReportsTheChange)
   for (; commands < kMaxCommands && std::chrono::steady_clock::now() < end; ++commands) {
     const int kind = names.size() < supplied + 3 ? 0 : commands % 3;  // add, rename, delete
     const std::string name = (kind == 1 ? "R" : "Q") + std::to_string(commands);
+    // The edit dialog's Save: a failure is shown, and must be the change on disk.
+    auto save = [&](bool is_new, const RegionTexts& boxes) {
+      testing::FakeUi ui;
+      const SaveRequest request{
+          is_new, boxes,
+          InitialRangeCaptions(global_.Scanner.Limits, boxes.x_pos, boxes.y_pos, '.').captions};
+      if (SaveRegion(global_, ui, request).outcome == SaveOutcome::kSaved) return true;
+      EXPECT_THAT(ui.Texts(), ::testing::ElementsAre(kChangedOnDiskMessage));
+      ++reported;
+      return false;
+    };
     try {
       if (kind == 0) {
-        SaveCurrentRegion(global_, true, name, "10.00", "5.00", "5.00", "5.00");
+        global_.CurrentRegion = ScanRegion();
+        if (!save(true, {name, "10.00", "5.00", "5.00", "5.00"})) continue;
         names.push_back(name);
         ++done;
         continue;
@@ -75,12 +91,15 @@ TEST_P(SecondWriterTest, EveryCommandSucceedsOnTheCurrentFileOrReportsTheChange)
         continue;
       }
       ReadRegion(global_, row->cells[kColumnSectionName]);
+      const ScanRegion& r = global_.CurrentRegion;
       if (kind == 1) {
-        const ScanRegion& r = global_.CurrentRegion;
-        SaveCurrentRegion(global_, false, name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight);
+        if (!save(false, {name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight})) continue;
         names[supplied] = name;
       } else {
-        DeleteRegion(global_);
+        RegionFileSession session = RegionFileSession::Open(RegionFile());
+        const DeleteOutcome outcome =
+            DeleteRegions(session, {{"YES", r.RegionName, r.SectionName}}, "", "", '.');
+        if (outcome.stopped_by) throw *outcome.stopped_by;
         names.pop_back();
       }
       ++done;
