@@ -42,7 +42,7 @@ std::string Notice(const InterruptedWrite& met) {
 std::unique_ptr<FileLock> LockRegionFile(const std::string& region_file_path, FileSystem& fs,
                                          int lock_timeout_ms, bool writer, std::string* notice) {
   const bool recover = writer || (HasInterruptedWriteRecord(region_file_path, fs) &&
-                                  ::access(region_file_path.c_str(), W_OK) == 0);
+                                  fs.Access(region_file_path, W_OK) == 0);
   auto lock = std::make_unique<FileLock>(
       region_file_path, recover ? LockKind::kExclusive : LockKind::kShared, lock_timeout_ms, fs);
   switch (lock->Outcome()) {

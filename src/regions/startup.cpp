@@ -1,5 +1,7 @@
 #include "regions/startup.h"
 
+#include "settings/file_system.h"
+
 #include <sys/stat.h>
 
 #include <exception>
@@ -103,7 +105,7 @@ void SettleNamedDataFolder(const std::string& folder, Global& global) {
 
 bool FileExists(const std::string& path) {
   struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  return RealFileSystem().Stat(path, &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 StartupOutcome RunStartup(const StartupInputs& inputs, Global& global, StartupWindow& window,

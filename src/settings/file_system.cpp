@@ -79,6 +79,8 @@ int FileSystem::Link(const std::string& from, const std::string& to) {
 
 int FileSystem::Fstat(int fd, struct stat* out) { return ::fstat(fd, out); }
 
+int FileSystem::Access(const std::string& path, int mode) { return ::access(path.c_str(), mode); }
+
 int FileSystem::LockControl(int fd, int command, struct flock* lock) {
   return ::fcntl(fd, command, lock);
 }

@@ -43,6 +43,8 @@ class FileSystem {
   // it the one way to create a file only where none exists.
   virtual int Link(const std::string& from, const std::string& to);
   virtual int Fstat(int fd, struct stat* out);
+  // access(2).
+  virtual int Access(const std::string& path, int mode);
   // fcntl(2) with a lock record: F_OFD_SETLK, F_OFD_GETLK.
   virtual int LockControl(int fd, int command, struct flock* lock);
   // The names in `folder` other than "." and "..": 0, or -1 with errno.

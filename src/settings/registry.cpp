@@ -7,11 +7,13 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "settings/atomic_file.h"
+#include "settings/file_lock.h"
 #include "settings/error.h"
 #include "settings/reg_file.h"
 
@@ -99,14 +101,25 @@ const RegEntry* FindInsertionPoint(const RegFile& file, std::string_view key_pat
 
 // mkdir -p for the folders above `path`.
 bool MakeParentFolders(const std::string& path) {
+  FileSystem& fs = RealFileSystem();
   for (size_t slash = path.find('/', 1); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
     const std::string folder = path.substr(0, slash);
     struct stat info;
-    if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) continue;
-    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (fs.Stat(folder, &info) == 0 && S_ISDIR(info.st_mode)) continue;
+    if (fs.Mkdir(folder, 0777) != 0 && errno != EEXIST) return false;
   }
   return true;
+}
+
+// A store is shared like the region file: a writer holds its lock, and a reader that meets an
+// interrupted save of it takes the lock to finish that save first.
+std::unique_ptr<FileLock> LockStore(const std::string& path, bool writer) {
+  const bool recover = writer || HasInterruptedWriteRecord(path);
+  auto lock =
+      std::make_unique<FileLock>(path, recover ? LockKind::kExclusive : LockKind::kShared);
+  if (recover && lock->Locked()) RecoverInterruptedWrite(path);
+  return lock;
 }
 
 std::string HomeFolder() {
@@ -160,7 +173,7 @@ std::string ReadRegistryString(const RegistryStore& store, RegistryRoot root,
                                std::string_view sub_key, std::string_view value_name,
                                std::string_view default_value) {
   const std::string& path = store.FilePath(root);
-  RecoverInterruptedWrite(path);
+  const std::unique_ptr<FileLock> lock = LockStore(path, false);
   FileSnapshot snapshot;
   RegFile file;
   std::string why;
@@ -197,7 +210,8 @@ void WriteRegistryString(const RegistryStore& store, RegistryRoot root, std::str
   for (std::string_view text : {sub_key, value_name, value}) {
     if (text.find_first_of("\r\n") != std::string_view::npos) fail("a line break cannot be stored");
   }
-  RecoverInterruptedWrite(path);
+  const std::unique_ptr<FileLock> lock = LockStore(path, true);
+  if (lock->Outcome() == LockOutcome::kBusy) fail("another program is changing the file");
   FileSnapshot snapshot;
   if (!ReadFileSnapshot(path, &snapshot)) fail("the file cannot be read");
   RegFile file;

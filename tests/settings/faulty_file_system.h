@@ -75,6 +75,9 @@ class FaultyFileSystem : public FileSystem {
     return Fault() || Refused(to, true) ? -1 : real_.Link(from, to);
   }
   int Fstat(int fd, struct stat* out) override { return Fault() ? -1 : real_.Fstat(fd, out); }
+  int Access(const std::string& path, int mode) override {
+    return Fault() ? -1 : real_.Access(path, mode);
+  }
   int LockControl(int fd, int command, struct flock* lock) override {
     return Fault() ? -1 : real_.LockControl(fd, command, lock);
   }
