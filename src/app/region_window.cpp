@@ -198,67 +198,68 @@ void RegionWindow::CreateClientArea() {
   figure_ = new SlideFigure(client_);
   figure_->setGeometry(0, 0, client_->width(), client_->height());
 
-  Toolbar1_ = new QToolBar(client_);
-  Toolbar1_->setObjectName("Toolbar1");
-  Toolbar1_->setGeometry(TwipsRect(0, 0, kClientWidth, 612));
-  Toolbar1_->setMovable(false);
-  Toolbar1_->setFloatable(false);
-  Toolbar1_->setIconSize(QSize(16, 16));
-  Toolbar1_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  toolbar_ = new QToolBar(client_);
+  toolbar_->setObjectName("Toolbar1");
+  toolbar_->setGeometry(TwipsRect(0, 0, kClientWidth, 612));
+  toolbar_->setMovable(false);
+  toolbar_->setFloatable(false);
+  toolbar_->setIconSize(QSize(16, 16));
+  toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
-  lblScanner_ = new QLabel(client_);
-  lblScanner_->setObjectName("lblScanner");
-  lblScanner_->setGeometry(TwipsRect(3480, 480, 1065, 360));
-  QFont large = lblScanner_->font();
+  scanner_label_ = new QLabel(client_);
+  scanner_label_->setObjectName("lblScanner");
+  scanner_label_->setGeometry(TwipsRect(3480, 480, 1065, 360));
+  QFont large = scanner_label_->font();
   large.setPointSize(14);
-  lblScanner_->setFont(large);
-  lblScanner_->hide();
+  scanner_label_->setFont(large);
+  scanner_label_->hide();
 
-  MSFlexGrid1_ = new RegionGrid(client_, [this] { MSFlexGrid1_DblClick(); });
-  MSFlexGrid1_->setObjectName("MSFlexGrid1");
-  MSFlexGrid1_->setGeometry(TwipsRect(960, 6840, 7335, 1520));
-  model_ = new RegionTableModel(MSFlexGrid1_);
-  MSFlexGrid1_->setModel(model_);
-  MSFlexGrid1_->setItemDelegate(new RedCellDelegate(MSFlexGrid1_));
-  MSFlexGrid1_->setFont(GridFont(*MSFlexGrid1_, *model_));
-  MSFlexGrid1_->horizontalHeader()->setFont(MSFlexGrid1_->font());
-  MSFlexGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  MSFlexGrid1_->setSelectionMode(QAbstractItemView::ContiguousSelection);
-  MSFlexGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  MSFlexGrid1_->setTabKeyNavigation(false);
-  MSFlexGrid1_->setWordWrap(false);
-  MSFlexGrid1_->setCornerButtonEnabled(false);
-  MSFlexGrid1_->verticalHeader()->hide();
+  region_grid_ = new RegionGrid(client_, [this] { ModifySelectedRegion(); });
+  region_grid_->setObjectName("MSFlexGrid1");
+  region_grid_->setGeometry(TwipsRect(960, 6840, 7335, 1520));
+  model_ = new RegionTableModel(region_grid_);
+  region_grid_->setModel(model_);
+  region_grid_->setItemDelegate(new RedCellDelegate(region_grid_));
+  region_grid_->setFont(GridFont(*region_grid_, *model_));
+  region_grid_->horizontalHeader()->setFont(region_grid_->font());
+  region_grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  region_grid_->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  region_grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  region_grid_->setTabKeyNavigation(false);
+  region_grid_->setWordWrap(false);
+  region_grid_->setCornerButtonEnabled(false);
+  region_grid_->verticalHeader()->hide();
   // Every row the same fixed height: the view then never measures rows, which keeps tens of
   // thousands of them fast.
   const int row_height =
-      std::max(TwipsToPixels(kGridRowHeight), MSFlexGrid1_->fontMetrics().height() + 2);
-  MSFlexGrid1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  MSFlexGrid1_->verticalHeader()->setMinimumSectionSize(row_height);
-  MSFlexGrid1_->verticalHeader()->setDefaultSectionSize(row_height);
-  QHeaderView* header = MSFlexGrid1_->horizontalHeader();
+      std::max(TwipsToPixels(kGridRowHeight), region_grid_->fontMetrics().height() + 2);
+  region_grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  region_grid_->verticalHeader()->setMinimumSectionSize(row_height);
+  region_grid_->verticalHeader()->setDefaultSectionSize(row_height);
+  QHeaderView* header = region_grid_->horizontalHeader();
   header->setSectionResizeMode(QHeaderView::Fixed);
   header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignTop);
   header->setHighlightSections(false);
   header->setSectionsClickable(false);
   // The header row takes the pixels that whole rows leave, so no sliver of a row shows at the
   // bottom of the grid.
-  const int inside = MSFlexGrid1_->height() - 2 * MSFlexGrid1_->frameWidth();
+  const int inside = region_grid_->height() - 2 * region_grid_->frameWidth();
   const int whole_rows = std::max(1, (inside - row_height) / row_height);
   header->setFixedHeight(std::max(row_height, inside - whole_rows * row_height));
   header->setMinimumSectionSize(0);
 
-  chkCustomOnly_ = new QCheckBox("Show Custom regions only", client_);
-  chkCustomOnly_->setObjectName("chkCustomOnly");
-  chkCustomOnly_->setGeometry(TwipsRect(960, 6360, 2535, 255));
-  chkCustomOnly_->resize(std::max(chkCustomOnly_->width(), chkCustomOnly_->sizeHint().width()),
-                         std::max(chkCustomOnly_->height(), chkCustomOnly_->sizeHint().height()));
+  custom_only_check_ = new QCheckBox("Show Custom regions only", client_);
+  custom_only_check_->setObjectName("chkCustomOnly");
+  custom_only_check_->setGeometry(TwipsRect(960, 6360, 2535, 255));
+  custom_only_check_->resize(
+      std::max(custom_only_check_->width(), custom_only_check_->sizeHint().width()),
+      std::max(custom_only_check_->height(), custom_only_check_->sizeHint().height()));
   // `clicked` comes from the user only, after the value has changed.
-  connect(chkCustomOnly_, &QCheckBox::clicked, this, &RegionWindow::chkCustomOnly_Click);
+  connect(custom_only_check_, &QCheckBox::clicked, this, &RegionWindow::ApplyCustomOnlyFilter);
 
   figure_->lower();
-  lblScanner_->raise();
-  setTabOrder(MSFlexGrid1_, chkCustomOnly_);
+  scanner_label_->raise();
+  setTabOrder(region_grid_, custom_only_check_);
   SetupGrid();
 }
 
@@ -289,22 +290,22 @@ void RegionWindow::SetHelpFile(const std::string& relative_path) {
 void RegionWindow::CentreOnScreen() { move(CentredPosition(size(), screen())); }
 
 void RegionWindow::SetupToolbar() {
-  Toolbar1_->clear();
-  Toolbar1_->addSeparator();
+  toolbar_->clear();
+  toolbar_->addSeparator();
   for (const ToolbarButton& button : kToolbarButtons) {
     const QString key = QString::fromLatin1(button.key);
-    QAction* action = Toolbar1_->addAction(
+    QAction* action = toolbar_->addAction(
         ThemeOrSvgIcon(button.theme_icon, ":/icons/" + key + ".svg"), button.tool_tip);
     action->setObjectName(key);
     action->setData(key);
     action->setToolTip(button.tool_tip);
     action->setStatusTip(button.tool_tip);
-    connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    connect(action, &QAction::triggered, this, [this, key] { RunToolbarButton(key); });
   }
-  Toolbar1_->addSeparator();
+  toolbar_->addSeparator();
 }
 
-void RegionWindow::Toolbar1_ButtonClick(const QString& key) {
+void RegionWindow::RunToolbarButton(const QString& key) {
   if (key == "new") {
     NewCommand();
   } else if (key == "open") {
@@ -322,25 +323,25 @@ void RegionWindow::ShowSelectScanner() {
 }
 
 void RegionWindow::ShowScannerCaption(const std::string& caption) {
-  lblScanner_->setText(Text(caption));
-  FitLabel(lblScanner_);
-  lblScanner_->show();
+  scanner_label_->setText(Text(caption));
+  FitLabel(scanner_label_);
+  scanner_label_->show();
 }
 
 void RegionWindow::SetCornerCaptions(const std::string& upper_left,
                                      const std::string& lower_right) {
-  figure_->lblULC()->setText(Text(upper_left));
-  FitLabel(figure_->lblULC());
-  figure_->lblLRC()->setText(Text(lower_right));
-  FitLabel(figure_->lblLRC(), LabelGrowth::kLeftward);
+  figure_->UpperLeftLabel()->setText(Text(upper_left));
+  FitLabel(figure_->UpperLeftLabel());
+  figure_->LowerRightLabel()->setText(Text(lower_right));
+  FitLabel(figure_->LowerRightLabel(), LabelGrowth::kLeftward);
 }
 
 void RegionWindow::SetupGrid() {
   model_->SetRows({});
   for (int column = 0; column < kGridColumns; ++column) {
     const int width = kGridColumnWidths[column].width;
-    MSFlexGrid1_->setColumnHidden(column, width == 0);
-    if (width > 0) MSFlexGrid1_->setColumnWidth(column, TwipsToPixels(width));
+    region_grid_->setColumnHidden(column, width == 0);
+    if (width > 0) region_grid_->setColumnWidth(column, TwipsToPixels(width));
     if (column == kHeightColumnIndex) height_column_ = column;
   }
 }
@@ -351,8 +352,9 @@ void RegionWindow::LoadRegionList() {
   {
     BusyGuard busy(ui_);
     SetupGrid();
-    RegionList list = quillmap::LoadRegionList(global_.RegionFilePath, chkCustomOnly_->isChecked(),
-                                               global_.Scanner.Limits, global_.DecimalSeparator);
+    RegionList list =
+        quillmap::LoadRegionList(global_.RegionFilePath, custom_only_check_->isChecked(),
+                                 global_.Scanner.Limits, global_.DecimalSeparator);
     if (list.supplied_default_read) supplied_default_name_ = list.SuppliedDefaultName;
     if (list.InvalidRegionsFound) invalid_regions_found_ = true;
     if (list.last_shown) global_.CurrentRegion = *list.last_shown;
@@ -361,7 +363,7 @@ void RegionWindow::LoadRegionList() {
     if (!failure) {
       const size_t grid_rows = list.rows.size() + 1;
       model_->SetRows(std::move(list.rows));
-      MSFlexGrid1_->setColumnWidth(height_column_, TwipsToPixels(grid_rows >= kRowsNeedingScrollBar
+      region_grid_->setColumnWidth(height_column_, TwipsToPixels(grid_rows >= kRowsNeedingScrollBar
                                                                      ? kHeightWidthWithScrollBar
                                                                      : kHeightWidthWithout));
     }
@@ -371,7 +373,7 @@ void RegionWindow::LoadRegionList() {
 }
 
 void RegionWindow::SelectRows(int first, int last) {
-  QItemSelectionModel* selection = MSFlexGrid1_->selectionModel();
+  QItemSelectionModel* selection = region_grid_->selectionModel();
   const int data_rows = DataRowCount();
   if (data_rows < 1 || first < 1) {
     selection->clear();
@@ -390,9 +392,9 @@ void RegionWindow::SelectRows(int first, int last) {
   const QItemSelection rows(model_->index(std::min(current, other_end) - 1, 0),
                             model_->index(std::max(current, other_end) - 1, kGridColumns - 1));
   selection->select(rows, QItemSelectionModel::ClearAndSelect);
-  const QRect cell = MSFlexGrid1_->visualRect(current_index);
-  if (!MSFlexGrid1_->viewport()->rect().contains(cell)) {
-    MSFlexGrid1_->scrollTo(current_index, QAbstractItemView::PositionAtTop);
+  const QRect cell = region_grid_->visualRect(current_index);
+  if (!region_grid_->viewport()->rect().contains(cell)) {
+    region_grid_->scrollTo(current_index, QAbstractItemView::PositionAtTop);
   }
 }
 
@@ -400,7 +402,7 @@ void RegionWindow::GetSelectedRows(int* first, int* last) const {
   // Only what shows selected: a current row without the highlight is no selection.
   *first = 0;
   *last = 0;
-  const QItemSelection selection = MSFlexGrid1_->selectionModel()->selection();
+  const QItemSelection selection = region_grid_->selectionModel()->selection();
   if (selection.isEmpty()) return;
   // One block of rows, whichever way it was dragged: its top and bottom rows.
   *first = selection.first().top() + 1;
@@ -430,14 +432,14 @@ void RegionWindow::SetDefaultRegionName(const std::string& name) { default_regio
 
 void RegionWindow::CloseWindow() { close(); }
 
-void RegionWindow::MSFlexGrid1_DblClick() {
+void RegionWindow::ModifySelectedRegion() {
   int first = 0;
   int last = 0;
   GetSelectedRows(&first, &last);
   if (first >= 1) ModifyCommand();
 }
 
-void RegionWindow::chkCustomOnly_Click() {
+void RegionWindow::ApplyCustomOnlyFilter() {
   LoadRegionList();
   SelectRows(1, 1);
   if (invalid_regions_found_) {

@@ -1,5 +1,5 @@
-// The main window frmRegion: the slide holder figure, the region list grid MSFlexGrid1, the
-// toolbar, the menus and the custom-only check box. The start-up fills it through
+// The main window: the slide holder figure, the region grid, the toolbar, the menus and the
+// custom-only check box. The start-up fills it through
 // StartupWindow; the region commands read and restore its selection.
 #pragma once
 
@@ -94,9 +94,12 @@ class RegionWindow : public QMainWindow, public StartupWindow, public CommandWin
   void CreateMenus();
   void CreateClientArea();
   void HoldFixedSize();
-  void Toolbar1_ButtonClick(const QString& key);
-  void MSFlexGrid1_DblClick();
-  void chkCustomOnly_Click();
+  // Runs the command of the toolbar button whose key is `key`.
+  void RunToolbarButton(const QString& key);
+  // A double-click on the grid: opens the selected region, if a data row is selected.
+  void ModifySelectedRegion();
+  // The custom-only box was clicked: reloads the list with its new value.
+  void ApplyCustomOnlyFilter();
   void RestoreForEarlierInstance();
 
   Global& global_;
@@ -106,10 +109,10 @@ class RegionWindow : public QMainWindow, public StartupWindow, public CommandWin
 
   QWidget* client_ = nullptr;
   SlideFigure* figure_ = nullptr;
-  QToolBar* Toolbar1_ = nullptr;
-  QLabel* lblScanner_ = nullptr;
-  QCheckBox* chkCustomOnly_ = nullptr;
-  QTableView* MSFlexGrid1_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  QLabel* scanner_label_ = nullptr;
+  QCheckBox* custom_only_check_ = nullptr;
+  QTableView* region_grid_ = nullptr;
   RegionTableModel* model_ = nullptr;
 
   std::string default_region_name_;

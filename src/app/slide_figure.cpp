@@ -142,11 +142,11 @@ SlideFigure::SlideFigure(QWidget* parent) : QWidget(parent) {
   AddLabel("Label7", "Slide", 4200, 4680, 495, 255);
   AddLabel("Label5", "Slide Holder", 4200, 5280, 1095, 255);
   min_corner_caption_ = AddLabel("Label2", "Min upper left corner", 1920, 3120, 1575, 255);
-  lblULC_ = AddLabel("lblULC", "", 2040, 2880, 1335, 255);
+  upper_left_label_ = AddLabel("lblULC", "", 2040, 2880, 1335, 255);
   // These two stand against the scan region's right edge.
   max_corner_caption_ =
       AddLabel("Label3", "Max lower right corner", 5400, 3720, 1575, 255, LabelGrowth::kLeftward);
-  lblLRC_ = AddLabel("lblLRC", "", 5760, 3960, 1095, 255, LabelGrowth::kLeftward);
+  lower_right_label_ = AddLabel("lblLRC", "", 5760, 3960, 1095, 255, LabelGrowth::kLeftward);
 }
 
 QLabel* SlideFigure::AddLabel(const char* name, const QString& caption, int left, int top,
@@ -185,7 +185,7 @@ void SlideFigure::paintEvent(QPaintEvent*) {
   figure.Line(kShape2.left, kShape2.top, kYDimensionLeft - kOvershoot, kShape2.top);
   figure.Line(kShape2.left, kRegionBottom, kHeightDimensionLeft - kOvershoot, kRegionBottom);
 
-  // Each broken where its caption (lblX, lblY, lblWd, lblHt) stands.
+  // Each broken where its caption (X, Y, WIDTH, HEIGHT) stands.
   figure.HorizontalDimension(kXDimensionTop, kShape1.left, kShape2.left, 1170, 1365);
   figure.VerticalDimension(kYDimensionLeft, kShape1.top, kShape2.top, 2145, 2370);
   figure.HorizontalDimension(kWidthDimensionTop, kShape2.left, kRegionRight, 4380, 5115);

@@ -21,8 +21,8 @@ class SlideFigure : public QWidget {
  public:
   explicit SlideFigure(QWidget* parent = nullptr);
 
-  QLabel* lblULC() const { return lblULC_; }
-  QLabel* lblLRC() const { return lblLRC_; }
+  QLabel* UpperLeftLabel() const { return upper_left_label_; }
+  QLabel* LowerRightLabel() const { return lower_right_label_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -31,8 +31,8 @@ class SlideFigure : public QWidget {
   QLabel* AddLabel(const char* name, const QString& caption, int left, int top, int width,
                    int height, LabelGrowth growth = LabelGrowth::kRightward);
 
-  QLabel* lblULC_;
-  QLabel* lblLRC_;
+  QLabel* upper_left_label_;
+  QLabel* lower_right_label_;
   QLabel* min_corner_caption_;
   QLabel* max_corner_caption_;
 };

@@ -56,33 +56,31 @@ HelpAbout::HelpAbout(UserInterface& ui, QWidget* parent) : QDialog(parent), ui_(
   setFont(small);
 
   // Created in tab order.
-  Picture1_ = new QLabel(this);
-  Picture1_->setObjectName("Picture1");
-  Picture1_->setGeometry(TwipsRect(120, 120, 7815, 1575));
-  Picture1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  banner_label_ = new QLabel(this);
+  banner_label_->setObjectName("Picture1");
+  banner_label_->setGeometry(TwipsRect(120, 120, 7815, 1575));
+  banner_label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   QPixmap banner = QPixmap::fromImage(AboutBanner());
   banner.setDevicePixelRatio(kBannerDpi / LogicalDpi());
-  Picture1_->setPixmap(banner);
+  banner_label_->setPixmap(banner);
 
-  lblVersion_ = AddLabel(
+  version_label_ = AddLabel(
       this, "lblVersion",
       QString::fromStdString(VersionCaption(kVersionMajor, kVersionMinor, kVersionRevision)), 3360,
       1920, 2775, 255);
-  Label2_ =
+  copyright_label_ =
       AddLabel(this, "Label2", "Copyright (C) The Quillmap developers", 2520, 2400, 3495, 255);
-  cmdOK_ = new QPushButton("OK", this);
-  cmdOK_->setObjectName("cmdOK");
-  cmdOK_->setGeometry(TwipsRect(3240, 2880, 1455, 375));
-  cmdOK_->setDefault(true);
+  ok_button_ = new QPushButton("OK", this);
+  ok_button_->setObjectName("cmdOK");
+  ok_button_->setGeometry(TwipsRect(3240, 2880, 1455, 375));
+  ok_button_->setDefault(true);
 
-  connect(cmdOK_, &QPushButton::clicked, this, &HelpAbout::cmdOK_Click);
+  connect(ok_button_, &QPushButton::clicked, this, &QDialog::accept);
   new KeyPreview(this, [this](const QKeyEvent& key) {
     if (key.key() == Qt::Key_F1) ui_.ShowHelp();
   });
   move(CentredPosition(size(), screen()));
 }
-
-void HelpAbout::cmdOK_Click() { accept(); }
 
 void ShowHelpAbout(UserInterface& ui, QWidget* parent) {
   HelpAbout box(ui, parent);

@@ -26,13 +26,11 @@ class HelpAbout : public QDialog {
   explicit HelpAbout(UserInterface& ui, QWidget* parent = nullptr);
 
  private:
-  void cmdOK_Click();
-
   UserInterface& ui_;
-  QLabel* Picture1_;
-  QLabel* lblVersion_;
-  QLabel* Label2_;
-  QPushButton* cmdOK_;
+  QLabel* banner_label_;
+  QLabel* version_label_;
+  QLabel* copyright_label_;
+  QPushButton* ok_button_;
 };
 
 // Shows a fresh about box modally and returns when it has closed.

@@ -42,7 +42,7 @@ EditRegion::EditRegion(Global& global, UserInterface& ui, QWidget* parent)
     : QDialog(parent),
       global_(global),
       ui_(ui),
-      DecimalSeparator_(global.DecimalSeparator),
+      decimal_separator_(global.DecimalSeparator),
       stored_region_(global.CurrentRegion) {
   setObjectName("EditRegion");
   setFixedSize(TwipsSize(kOuterWidth - kFrameWidth, kOuterHeight - kFrameHeight));
@@ -59,52 +59,52 @@ EditRegion::EditRegion(Global& global, UserInterface& ui, QWidget* parent)
   AddLabel("lblHeight", "Height:", 120, 2435, 645, 255);
 
   AddLabel("lblMM1", "mm", 1560, 995, 255, 255);
-  lblMinX_ = AddLabel("lblMinX", "11111", 2115, 995, 495, 255);
+  min_x_label_ = AddLabel("lblMinX", "11111", 2115, 995, 495, 255);
   AddDash("lblRng1", 995);
-  lblMaxX_ = AddLabel("lblMaxX", "11111", 2760, 995, 495, 255);
+  max_x_label_ = AddLabel("lblMaxX", "11111", 2760, 995, 495, 255);
   AddLabel("lblMM2", "mm", 1560, 1440, 255, 255);
-  lblMinY_ = AddLabel("lblMinY", "22222", 2115, 1455, 495, 255);
+  min_y_label_ = AddLabel("lblMinY", "22222", 2115, 1455, 495, 255);
   AddDash("lblRng2", 1455);
-  lblMaxY_ = AddLabel("lblMaxY", "22222", 2760, 1455, 495, 255);
+  max_y_label_ = AddLabel("lblMaxY", "22222", 2760, 1455, 495, 255);
   AddLabel("lblMM3", "mm", 1560, 1955, 255, 255);
-  lblMinWidth_ = AddLabel("lblMinWidth", "33333", 2115, 1955, 495, 255);
+  min_width_label_ = AddLabel("lblMinWidth", "33333", 2115, 1955, 495, 255);
   AddDash("lblRng3", 1955);
-  lblMaxWidth_ = AddLabel("lblMaxWidth", "33333", 2760, 1955, 495, 255);
+  max_width_label_ = AddLabel("lblMaxWidth", "33333", 2760, 1955, 495, 255);
   AddLabel("lblMM4", "mm", 1560, 2435, 255, 255);
-  lblMinHeight_ = AddLabel("lblMinHeight", "44444", 2115, 2435, 495, 255);
+  min_height_label_ = AddLabel("lblMinHeight", "44444", 2115, 2435, 495, 255);
   AddDash("lblRng4", 2435);
-  lblMaxHeight_ = AddLabel("lblMaxHeight", "44444", 2760, 2435, 495, 255);
+  max_height_label_ = AddLabel("lblMaxHeight", "44444", 2760, 2435, 495, 255);
 
-  txtName_ = AddBox("txtName", 720, 120, 2415, kNameLimit);
-  txtXPos_ = AddBox("txtXPos", 720, 960, 800, kNumberLimit);
-  txtYPos_ = AddBox("txtYPos", 720, 1440, 800, kNumberLimit);
-  txtWidth_ = AddBox("txtWidth", 720, 1920, 800, kNumberLimit);
-  txtHeight_ = AddBox("txtHeight", 720, 2400, 800, kNumberLimit);
-  for (EditBox* box : {txtXPos_, txtYPos_, txtWidth_, txtHeight_}) {
-    box->SetNumeric(DecimalSeparator_);
+  name_edit_ = AddBox("txtName", 720, 120, 2415, kNameLimit);
+  x_edit_ = AddBox("txtXPos", 720, 960, 800, kNumberLimit);
+  y_edit_ = AddBox("txtYPos", 720, 1440, 800, kNumberLimit);
+  width_edit_ = AddBox("txtWidth", 720, 1920, 800, kNumberLimit);
+  height_edit_ = AddBox("txtHeight", 720, 2400, 800, kNumberLimit);
+  for (EditBox* box : {x_edit_, y_edit_, width_edit_, height_edit_}) {
+    box->SetNumeric(decimal_separator_);
   }
 
-  cmdSave_ = new QPushButton("Save", this);
-  cmdSave_->setObjectName("cmdSave");
-  cmdSave_->setGeometry(TwipsRect(720, 3000, 975, 375));
-  cmdSave_->setDefault(true);  // Enter saves
-  cmdExit_ = new QPushButton("Exit", this);
-  cmdExit_->setObjectName("cmdExit");
-  cmdExit_->setGeometry(TwipsRect(2160, 3000, 975, 375));
+  save_button_ = new QPushButton("Save", this);
+  save_button_->setObjectName("cmdSave");
+  save_button_->setGeometry(TwipsRect(720, 3000, 975, 375));
+  save_button_->setDefault(true);  // Enter saves
+  exit_button_ = new QPushButton("Exit", this);
+  exit_button_->setObjectName("cmdExit");
+  exit_button_->setGeometry(TwipsRect(2160, 3000, 975, 375));
 
-  setTabOrder(txtName_, txtXPos_);
-  setTabOrder(txtXPos_, txtYPos_);
-  setTabOrder(txtYPos_, txtWidth_);
-  setTabOrder(txtWidth_, txtHeight_);
-  setTabOrder(txtHeight_, cmdSave_);
-  setTabOrder(cmdSave_, cmdExit_);
+  setTabOrder(name_edit_, x_edit_);
+  setTabOrder(x_edit_, y_edit_);
+  setTabOrder(y_edit_, width_edit_);
+  setTabOrder(width_edit_, height_edit_);
+  setTabOrder(height_edit_, save_button_);
+  setTabOrder(save_button_, exit_button_);
 
-  connect(cmdSave_, &QPushButton::clicked, this, &EditRegion::cmdSave_Click);
-  connect(cmdExit_, &QPushButton::clicked, this, &EditRegion::cmdExit_Click);
-  connect(txtXPos_, &EditBox::FocusLost, this, &EditRegion::txtXPos_LostFocus);
-  connect(txtYPos_, &EditBox::FocusLost, this, &EditRegion::txtYPos_LostFocus);
-  connect(txtWidth_, &EditBox::FocusLost, this, &EditRegion::txtWidth_LostFocus);
-  connect(txtHeight_, &EditBox::FocusLost, this, &EditRegion::txtHeight_LostFocus);
+  connect(save_button_, &QPushButton::clicked, this, &EditRegion::Save);
+  connect(exit_button_, &QPushButton::clicked, this, &EditRegion::Exit);
+  connect(x_edit_, &EditBox::FocusLost, this, &EditRegion::OnXEditingFinished);
+  connect(y_edit_, &EditBox::FocusLost, this, &EditRegion::OnYEditingFinished);
+  connect(width_edit_, &EditBox::FocusLost, this, &EditRegion::OnWidthEditingFinished);
+  connect(height_edit_, &EditBox::FocusLost, this, &EditRegion::OnHeightEditingFinished);
   new KeyPreview(this, [this](const QKeyEvent& key) {
     if (key.key() == Qt::Key_F1) ui_.ShowHelp();
   });
@@ -113,22 +113,22 @@ EditRegion::EditRegion(Global& global, UserInterface& ui, QWidget* parent)
 
   const InitialRanges ranges =
       InitialRangeCaptions(global_.Scanner.Limits, global_.CurrentRegion.SlideX,
-                           global_.CurrentRegion.SlideY, DecimalSeparator_);
+                           global_.CurrentRegion.SlideY, decimal_separator_);
   const RangeCaptions& c = ranges.captions;
-  SetCaption(lblMinX_, c.min_x);
-  SetCaption(lblMaxX_, c.max_x);
-  SetCaption(lblMinY_, c.min_y);
-  SetCaption(lblMaxY_, c.max_y);
-  SetCaption(lblMinWidth_, c.min_width);
-  SetMaxSizeLabel(lblMaxWidth_, {c.max_width, ranges.max_width_red});
-  SetCaption(lblMinHeight_, c.min_height);
-  SetMaxSizeLabel(lblMaxHeight_, {c.max_height, ranges.max_height_red});
+  SetCaption(min_x_label_, c.min_x);
+  SetCaption(max_x_label_, c.max_x);
+  SetCaption(min_y_label_, c.min_y);
+  SetCaption(max_y_label_, c.max_y);
+  SetCaption(min_width_label_, c.min_width);
+  SetMaxSizeLabel(max_width_label_, {c.max_width, ranges.max_width_red});
+  SetCaption(min_height_label_, c.min_height);
+  SetMaxSizeLabel(max_height_label_, {c.max_height, ranges.max_height_red});
 }
 
 EditRegion::~EditRegion() {
   // Hiding the window while it is destroyed takes the focus from a box, which must not reach
   // the handlers of a dialog that is half gone.
-  for (EditBox* box : {txtXPos_, txtYPos_, txtWidth_, txtHeight_})
+  for (EditBox* box : {x_edit_, y_edit_, width_edit_, height_edit_})
     disconnect(box, nullptr, this, nullptr);
 }
 
@@ -159,28 +159,29 @@ EditBox* EditRegion::AddBox(const char* name, int left, int top, int width, int 
 EditBox* EditRegion::Box(RegionBox box) const {
   switch (box) {
     case RegionBox::kName:
-      return txtName_;
+      return name_edit_;
     case RegionBox::kXPos:
-      return txtXPos_;
+      return x_edit_;
     case RegionBox::kYPos:
-      return txtYPos_;
+      return y_edit_;
     case RegionBox::kWidth:
-      return txtWidth_;
+      return width_edit_;
     case RegionBox::kHeight:
-      return txtHeight_;
+      return height_edit_;
   }
-  return txtName_;
+  return name_edit_;
 }
 
 RegionTexts EditRegion::BoxTexts() const {
-  return {Utf8(txtName_->text()), Utf8(txtXPos_->text()), Utf8(txtYPos_->text()),
-          Utf8(txtWidth_->text()), Utf8(txtHeight_->text())};
+  return {Utf8(name_edit_->text()), Utf8(x_edit_->text()), Utf8(y_edit_->text()),
+          Utf8(width_edit_->text()), Utf8(height_edit_->text())};
 }
 
 RangeCaptions EditRegion::Captions() const {
-  return {Utf8(lblMinX_->text()),      Utf8(lblMaxX_->text()),     Utf8(lblMinY_->text()),
-          Utf8(lblMaxY_->text()),      Utf8(lblMinWidth_->text()), Utf8(lblMaxWidth_->text()),
-          Utf8(lblMinHeight_->text()), Utf8(lblMaxHeight_->text())};
+  return {Utf8(min_x_label_->text()),      Utf8(max_x_label_->text()),
+          Utf8(min_y_label_->text()),      Utf8(max_y_label_->text()),
+          Utf8(min_width_label_->text()),  Utf8(max_width_label_->text()),
+          Utf8(min_height_label_->text()), Utf8(max_height_label_->text())};
 }
 
 void EditRegion::SetBoxText(EditBox* box, const std::string& text) {
@@ -202,41 +203,41 @@ void EditRegion::SetMaxSizeLabel(QLabel* label, const MaxSizeLabel& value) {
 
 void EditRegion::UpdateMaxWidth(double x) {
   const ModelLimits& limits = global_.Scanner.Limits;
-  SetMaxSizeLabel(lblMaxWidth_,
-                  MaxSizeFor(x, limits.MaxX, limits.MaxWidth, limits.MinWidth, DecimalSeparator_));
+  SetMaxSizeLabel(max_width_label_,
+                  MaxSizeFor(x, limits.MaxX, limits.MaxWidth, limits.MinWidth, decimal_separator_));
 }
 
 void EditRegion::UpdateMaxHeight(double y) {
   const ModelLimits& limits = global_.Scanner.Limits;
-  SetMaxSizeLabel(lblMaxHeight_, MaxSizeFor(y, limits.MaxY, limits.MaxHeight, limits.MinHeight,
-                                            DecimalSeparator_));
+  SetMaxSizeLabel(max_height_label_, MaxSizeFor(y, limits.MaxY, limits.MaxHeight, limits.MinHeight,
+                                                decimal_separator_));
 }
 
 void EditRegion::ClearFields() {
-  for (EditBox* box : {txtName_, txtXPos_, txtYPos_, txtWidth_, txtHeight_}) box->setText({});
+  for (EditBox* box : {name_edit_, x_edit_, y_edit_, width_edit_, height_edit_}) box->setText({});
 }
 
 void EditRegion::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // Restoring the window from the taskbar is no activation.
-  if (!event->spontaneous()) Form_Activate();
+  if (!event->spontaneous()) OnActivated();
 }
 
-void EditRegion::Form_Activate() {
+void EditRegion::OnActivated() {
   if (edit_mode_ == kEditModeNew) {
     setWindowTitle("Add New Region");
   } else {
     setWindowTitle("Modify Region");
     const ScanRegion& region = global_.CurrentRegion;
-    txtName_->setText(QString::fromStdString(region.RegionName));
-    txtWidth_->setText(QString::fromStdString(region.RegionWidth));
-    txtHeight_->setText(QString::fromStdString(region.RegionHeight));
-    txtXPos_->setText(QString::fromStdString(region.SlideX));
-    txtYPos_->setText(QString::fromStdString(region.SlideY));
+    name_edit_->setText(QString::fromStdString(region.RegionName));
+    width_edit_->setText(QString::fromStdString(region.RegionWidth));
+    height_edit_->setText(QString::fromStdString(region.RegionHeight));
+    x_edit_->setText(QString::fromStdString(region.SlideX));
+    y_edit_->setText(QString::fromStdString(region.SlideY));
   }
-  txtName_->setFocus(Qt::OtherFocusReason);
-  const int length = static_cast<int>(txtName_->text().size());
-  txtName_->setSelection(length, -length);
+  name_edit_->setFocus(Qt::OtherFocusReason);
+  const int length = static_cast<int>(name_edit_->text().size());
+  name_edit_->setSelection(length, -length);
 }
 
 void EditRegion::keyPressEvent(QKeyEvent* event) {
@@ -256,36 +257,36 @@ void EditRegion::done(int result) {
   QDialog::done(result);
 }
 
-void EditRegion::txtXPos_LostFocus() {
-  SetTextColour(lblMaxWidth_, TextColour(lblMinWidth_));
-  if (auto formatted = FormatPositionOnLeave(Utf8(txtXPos_->text()), DecimalSeparator_)) {
-    SetBoxText(txtXPos_, *formatted);
-    UpdateMaxWidth(TextToDouble(Utf8(txtXPos_->text()), DecimalSeparator_));
+void EditRegion::OnXEditingFinished() {
+  SetTextColour(max_width_label_, TextColour(min_width_label_));
+  if (auto formatted = FormatPositionOnLeave(Utf8(x_edit_->text()), decimal_separator_)) {
+    SetBoxText(x_edit_, *formatted);
+    UpdateMaxWidth(TextToDouble(Utf8(x_edit_->text()), decimal_separator_));
   }
 }
 
-void EditRegion::txtYPos_LostFocus() {
-  SetTextColour(lblMaxHeight_, TextColour(lblMinHeight_));
-  if (auto formatted = FormatPositionOnLeave(Utf8(txtYPos_->text()), DecimalSeparator_)) {
-    SetBoxText(txtYPos_, *formatted);
-    UpdateMaxHeight(TextToDouble(Utf8(txtYPos_->text()), DecimalSeparator_));
+void EditRegion::OnYEditingFinished() {
+  SetTextColour(max_height_label_, TextColour(min_height_label_));
+  if (auto formatted = FormatPositionOnLeave(Utf8(y_edit_->text()), decimal_separator_)) {
+    SetBoxText(y_edit_, *formatted);
+    UpdateMaxHeight(TextToDouble(Utf8(y_edit_->text()), decimal_separator_));
   }
 }
 
-void EditRegion::txtWidth_LostFocus() {
-  SetBoxText(txtWidth_, FormatSizeOnLeave(Utf8(txtWidth_->text()), DecimalSeparator_));
+void EditRegion::OnWidthEditingFinished() {
+  SetBoxText(width_edit_, FormatSizeOnLeave(Utf8(width_edit_->text()), decimal_separator_));
 }
 
-void EditRegion::txtHeight_LostFocus() {
-  SetBoxText(txtHeight_, FormatSizeOnLeave(Utf8(txtHeight_->text()), DecimalSeparator_));
+void EditRegion::OnHeightEditingFinished() {
+  SetBoxText(height_edit_, FormatSizeOnLeave(Utf8(height_edit_->text()), decimal_separator_));
 }
 
 void EditRegion::ValidateRegion(const NameExistsFn& name_exists) {
-  for (EditBox* box : {txtName_, txtXPos_, txtYPos_, txtWidth_, txtHeight_}) {
+  for (EditBox* box : {name_edit_, x_edit_, y_edit_, width_edit_, height_edit_}) {
     SetBoxText(box, TrimBlanks(Utf8(box->text())));
   }
   const RegionCheck check = quillmap::ValidateRegion(BoxTexts(), Captions(), global_.Scanner.Limits,
-                                                     DecimalSeparator_, name_exists);
+                                                     decimal_separator_, name_exists);
   if (check.Passed()) return;
   Box(check.focus)->setFocus(Qt::OtherFocusReason);
   throw Error(kErrValidation, check.message);
@@ -300,7 +301,7 @@ bool EditRegion::NameExistsInFile(const std::string& name) {
   }
 }
 
-void EditRegion::cmdSave_Click() {
+void EditRegion::Save() {
   SaveRequest request;
   request.is_new = edit_mode_ == kEditModeNew;
   request.boxes = BoxTexts();
@@ -309,11 +310,11 @@ void EditRegion::cmdSave_Click() {
   const SaveResult result = SaveRegion(global_, ui_, request);
   write_pending_ = result.write_pending;
   const RegionTexts& trimmed = result.trimmed;
-  SetBoxText(txtName_, trimmed.name);
-  SetBoxText(txtXPos_, trimmed.x_pos);
-  SetBoxText(txtYPos_, trimmed.y_pos);
-  SetBoxText(txtWidth_, trimmed.width);
-  SetBoxText(txtHeight_, trimmed.height);
+  SetBoxText(name_edit_, trimmed.name);
+  SetBoxText(x_edit_, trimmed.x_pos);
+  SetBoxText(y_edit_, trimmed.y_pos);
+  SetBoxText(width_edit_, trimmed.width);
+  SetBoxText(height_edit_, trimmed.height);
   switch (result.outcome) {
     case SaveOutcome::kRefused:
       Box(result.focus)->setFocus(Qt::OtherFocusReason);
@@ -329,18 +330,18 @@ void EditRegion::cmdSave_Click() {
   accept();
 }
 
-void EditRegion::cmdExit_Click() {
+void EditRegion::Exit() {
   if (edit_mode_ != kEditModeNew) {
     if (write_pending_) {
       global_.CurrentRegion = stored_region_;
       write_pending_ = false;
     }
     const ScanRegion& stored = global_.CurrentRegion;
-    txtName_->setText(QString::fromStdString(stored.RegionName));
-    txtWidth_->setText(QString::fromStdString(stored.RegionWidth));
-    txtHeight_->setText(QString::fromStdString(stored.RegionHeight));
-    txtXPos_->setText(QString::fromStdString(stored.SlideX));
-    txtYPos_->setText(QString::fromStdString(stored.SlideY));
+    name_edit_->setText(QString::fromStdString(stored.RegionName));
+    width_edit_->setText(QString::fromStdString(stored.RegionWidth));
+    height_edit_->setText(QString::fromStdString(stored.RegionHeight));
+    x_edit_->setText(QString::fromStdString(stored.SlideX));
+    y_edit_->setText(QString::fromStdString(stored.SlideY));
     try {
       ValidateRegion([this](const std::string& name) { return NameExistsInFile(name); });
     } catch (const Error& error) {

@@ -45,13 +45,16 @@ class EditRegion : public QDialog {
   void done(int result) override;
 
  private:
-  void Form_Activate();
-  void cmdSave_Click();
-  void cmdExit_Click();
-  void txtXPos_LostFocus();
-  void txtYPos_LostFocus();
-  void txtWidth_LostFocus();
-  void txtHeight_LostFocus();
+  // Titles the dialog for its mode, fills the boxes when modifying and focuses the name.
+  void OnActivated();
+  void Save();
+  // Closes without saving; when modifying, asks first if the stored values fail the rules.
+  void Exit();
+  // A box lost the focus: its number is formatted, and a position updates its size's maximum.
+  void OnXEditingFinished();
+  void OnYEditingFinished();
+  void OnWidthEditingFinished();
+  void OnHeightEditingFinished();
 
   QLabel* AddLabel(const char* name, const char* text, int left, int top, int width, int height);
   // The dash between a row's two range labels, whose top is `row_top`.
@@ -68,28 +71,28 @@ class EditRegion : public QDialog {
   Global& global_;
   UserInterface& ui_;
   std::string edit_mode_ = kEditModeNew;
-  char DecimalSeparator_;
+  char decimal_separator_;
   // The region as it was stored when the dialog opened. CurrentRegion takes the box values
   // before a write that may fail; until a write succeeds, Save must write and closing without
   // saving gives CurrentRegion back its stored values.
   ScanRegion stored_region_;
   bool write_pending_ = false;
 
-  EditBox* txtName_;
-  EditBox* txtXPos_;
-  EditBox* txtYPos_;
-  EditBox* txtWidth_;
-  EditBox* txtHeight_;
-  QPushButton* cmdSave_;
-  QPushButton* cmdExit_;
-  QLabel* lblMinX_;
-  QLabel* lblMaxX_;
-  QLabel* lblMinY_;
-  QLabel* lblMaxY_;
-  QLabel* lblMinWidth_;
-  QLabel* lblMaxWidth_;
-  QLabel* lblMinHeight_;
-  QLabel* lblMaxHeight_;
+  EditBox* name_edit_;
+  EditBox* x_edit_;
+  EditBox* y_edit_;
+  EditBox* width_edit_;
+  EditBox* height_edit_;
+  QPushButton* save_button_;
+  QPushButton* exit_button_;
+  QLabel* min_x_label_;
+  QLabel* max_x_label_;
+  QLabel* min_y_label_;
+  QLabel* max_y_label_;
+  QLabel* min_width_label_;
+  QLabel* max_width_label_;
+  QLabel* min_height_label_;
+  QLabel* max_height_label_;
 };
 
 // Creates the dialog (reading CurrentRegion and the model's bounds), shows it modally in

@@ -21,37 +21,40 @@ SelectScanner::SelectScanner(Global& global, UserInterface& ui, QWidget* parent)
   setFixedSize(TwipsSize(3156, 1824));
 
   // Created in tab order.
-  cboScanner_ = new QComboBox(this);
-  cboScanner_->setObjectName("cboScanner");
-  cboScanner_->setEditable(false);
-  cboScanner_->setGeometry(TwipsRect(240, 600, 2655, 315));
-  cmdOK_ = new QPushButton("OK", this);
-  cmdOK_->setObjectName("cmdOK");
-  cmdOK_->setGeometry(TwipsRect(960, 1200, 1215, 375));
-  cmdOK_->setDefault(true);
-  lblMsg_ = new QLabel("Select a scanner to edit scan regions", this);
-  lblMsg_->setObjectName("lblMsg");
-  lblMsg_->setGeometry(TwipsRect(240, 240, 2775, 255));
-  lblMsg_->resize(std::max(lblMsg_->width(), lblMsg_->sizeHint().width()), lblMsg_->height());
+  scanner_combo_ = new QComboBox(this);
+  scanner_combo_->setObjectName("cboScanner");
+  scanner_combo_->setEditable(false);
+  scanner_combo_->setGeometry(TwipsRect(240, 600, 2655, 315));
+  ok_button_ = new QPushButton("OK", this);
+  ok_button_->setObjectName("cmdOK");
+  ok_button_->setGeometry(TwipsRect(960, 1200, 1215, 375));
+  ok_button_->setDefault(true);
+  message_label_ = new QLabel("Select a scanner to edit scan regions", this);
+  message_label_->setObjectName("lblMsg");
+  message_label_->setGeometry(TwipsRect(240, 240, 2775, 255));
+  message_label_->resize(std::max(message_label_->width(), message_label_->sizeHint().width()),
+                         message_label_->height());
   // The layout suits the scanner software's narrow type: with a wider font the dialog widens so
   // that the message keeps its margin rather than being cut.
-  setFixedSize(std::max(width(), lblMsg_->geometry().right() + 1 + TwipsToPixels(240)), height());
+  setFixedSize(std::max(width(), message_label_->geometry().right() + 1 + TwipsToPixels(240)),
+               height());
 
   for (const std::string& name : global_.Scanner.ModelList) {
-    cboScanner_->addItem(QString::fromStdString(name));
+    scanner_combo_->addItem(QString::fromStdString(name));
   }
-  cboScanner_->setCurrentIndex(static_cast<int>(global_.Scanner.ModelList.size()) - 1);
+  scanner_combo_->setCurrentIndex(static_cast<int>(global_.Scanner.ModelList.size()) - 1);
 
-  connect(cmdOK_, &QPushButton::clicked, this, &SelectScanner::cmdOK_Click);
+  connect(ok_button_, &QPushButton::clicked, this, &SelectScanner::SelectChosenModel);
   new KeyPreview(this, [this](const QKeyEvent& key) {
     if (key.key() == Qt::Key_F1) ui_.ShowHelp();
   });
   move(CentredPosition(size(), screen()));
 }
 
-void SelectScanner::cmdOK_Click() {
+void SelectScanner::SelectChosenModel() {
   try {
-    SelectModel(global_.SystemFilePath, cboScanner_->currentText().toStdString(), global_.Scanner);
+    SelectModel(global_.SystemFilePath, scanner_combo_->currentText().toStdString(),
+                global_.Scanner);
   } catch (const Error& error) {
     failure_ = error;
   }

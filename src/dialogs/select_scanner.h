@@ -31,13 +31,14 @@ class SelectScanner : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void cmdOK_Click();
+  // OK: selects the chosen model, keeping a failure for ShowModal to throw.
+  void SelectChosenModel();
 
   Global& global_;
   UserInterface& ui_;
-  QComboBox* cboScanner_;
-  QPushButton* cmdOK_;
-  QLabel* lblMsg_;
+  QComboBox* scanner_combo_;
+  QPushButton* ok_button_;
+  QLabel* message_label_;
   std::optional<Error> failure_;
 };
 
