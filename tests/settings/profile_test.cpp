@@ -47,26 +47,73 @@ TEST(ProfileReadTest, FollowsTheWindowsReadingRules) {
   }
 }
 
-TEST(ProfileReadTest, NamesMatchTheirWindows1252CapitalsAndNothingElse) {
-  // The case pairs, then pairs that differ in the same bits but are no case pairs.
-  const std::tuple<char, char, bool> pairs[] = {
-      {'a', 'A', true},        {'\xE9', '\xC9', true},  {'\xFE', '\xDE', true},
-      {'\x9A', '\x8A', true},  {'\x9C', '\x8C', true},  {'\x9E', '\x8E', true},
-      {'\xFF', '\x9F', true},  {'@', '`', false},       {'\xF7', '\xD7', false},
-      {'\xB5', '\x95', false}, {'\xDF', '\xFF', false}, {'1', '\x11', false}};
-  for (const auto& [lower, upper, match] : pairs) {
-    const std::string name = std::string("Sect") + lower + "ion with a longer name";
-    std::string other = name;
-    other[4] = upper;
-    EXPECT_EQ(Doc::Parse("[" + name + "]\nk=1\n").HasSection(other), match)
-        << int{static_cast<unsigned char>(lower)};
+// The name rules and the lookup agree on every byte: a name differing only in one byte's case,
+// or in a byte around it, finds the same section and key exactly when the rules say so.
+TEST(ProfileReadTest, NameRulesAndLookupAgreeOnEveryByte) {
+  std::string stripped;
+  int case_pairs = 0;
+  for (int c = 0; c < 256; ++c) {
+    const char byte = static_cast<char>(c);
+    if (byte == '\n' || byte == '\r' || byte == ']' || byte == '=') continue;  // line structure
+    const std::string name = std::string("Sect") + byte + "ion with a longer name";
+    const Doc doc = Doc::Parse("[" + name + "]\n" + name + "=1\n[" + byte + "Pad" + byte + "]\n" +
+                               byte + "Key" + byte + "=" + byte + "v" + byte + "\n");
+    for (int d = 0; d < 256; ++d) {
+      std::string other = name;
+      other[4] = static_cast<char>(d);
+      const bool same = SameProfileName(name, other);
+      ASSERT_EQ(doc.HasSection(other), same) << c << " " << d;
+      if (d != '[' && d != ';' && d != '=' && d != '\n' && d != '\r') {
+        ASSERT_EQ(doc.Find(name, other).has_value(), same) << c << " " << d;
+      }
+      std::string folded, other_folded;
+      FoldProfileName(name, &folded);
+      FoldProfileName(other, &other_folded);
+      ASSERT_EQ(folded == other_folded, same) << c << " " << d;
+      case_pairs += same && c < d;
+    }
+    const bool blank = doc.Find("Pad", "Key") == "v";
+    EXPECT_EQ(blank, IsProfileBlank(byte)) << c;
+    EXPECT_EQ(TrimProfileBlanks(std::string(1, byte) + "Pad" + byte) == "Pad", blank) << c;
+    if (blank) stripped += byte;
   }
+  EXPECT_EQ(stripped, "\t\v\f ");
+  EXPECT_EQ(case_pairs, 26 + 30 + 4);  // a-z, à-þ but ÷, š œ ž ÿ
+  EXPECT_EQ(UpperCp1252("\xFF\x9A\x9C\x9E\xE9\xF7\xDF\xB5"), "\x9F\x8A\x8C\x8E\xC9\xF7\xDF\xB5");
+  // The UTF-8 form used for model names typed on the command line.
+  EXPECT_EQ(UpperUtf8("r\xC3\xA9gion \xC3\xBF\xC5\xA1 \xE2\x84\xA6 \xC3"),
+            "R\xC3\x89GION \xC5\xB8\xC5\xA0 \xE2\x84\xA6 \xC3");
   const std::string blanks(300, ' ');  // names too far into their line for the short fields
   Doc far = Doc::Parse("[" + blanks + "Far]\n" + blanks + "k=1\n");
   EXPECT_EQ(far.Find("far", "K"), "1");
   far.Write("FAR", "j", "2");
   EXPECT_EQ(far.Find("far", "K"), "1");
   EXPECT_EQ(far.Find("far", "J"), "2");
+}
+
+// Text a document cannot hold is refused, saying where, rather than read with a loss and
+// destroyed on the next write.
+TEST(ProfileReadTest, FilesWithAByteOrderMarkAreReadInTheirEncodingOrRefused) {
+  const std::string utf16 = std::string("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xE9\0", 18);
+  Doc doc;
+  std::string problem;
+  ASSERT_TRUE(Doc::ParseFile(utf16, &doc, &problem));
+  EXPECT_EQ(doc.Find("a", "K"), "\xE9");
+  EXPECT_EQ(doc.Serialize(), utf16);
+  const std::pair<std::string, const char*> refused[] = {
+      {utf16 + std::string("\r\0\n\0\x26\x21", 6),
+       "is UTF-16 text holding a character that Windows-1252 cannot hold (line 3)"},
+      {utf16 + "x", "is UTF-16 text that ends in half a character (line 2)"},
+      {"\xFE\xFF", "is UTF-16 big-endian text, which Quillmap cannot read"},
+      {"\xEF\xBB\xBF[A]\nk=\xE9\n",
+       "is UTF-8 text holding a character that Windows-1252 cannot hold, or bytes that are not "
+       "UTF-8 (line 2)"},
+  };
+  for (const auto& [bytes, message] : refused) {
+    EXPECT_FALSE(Doc::ParseFile(bytes, &doc, &problem));
+    EXPECT_EQ(problem,
+              message + std::string("; save it as Windows-1252 (ANSI) text and try again."));
+  }
 }
 
 TEST(ProfileWriteTest, ChangesOnlyTheLinesItTouches) {
