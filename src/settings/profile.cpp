@@ -62,7 +62,9 @@ uint32_t NameHash(std::string_view trimmed_name, uint64_t seed) {
     if (size - i >= 8) {
       std::memcpy(&word, trimmed_name.data() + i, 8);  // a fixed size: one load, no call
     } else {
-      std::memcpy(&word, trimmed_name.data() + i, size - i);
+      for (size_t j = size - i; j-- > 0;) {
+        word = word << 8 | static_cast<unsigned char>(trimmed_name[i + j]);
+      }
     }
     hash = (hash ^ UpperWord(word)) * kMultiplier;
     hash ^= hash >> 29;
@@ -359,9 +361,8 @@ struct ProfileDocument::Impl {
   struct Slot {
     uint32_t hash = 0;
     uint32_t first = kNoSection;  // kNoSection: empty slot
-    uint32_t last = kNoSection;   // the last section of the name, where another is hung on
   };
-  static_assert(sizeof(Slot) == 12);
+  static_assert(sizeof(Slot) == 8);
 
   std::string base;  // the parsed bytes
   TextStore store;   // the text of lines that changes made
@@ -373,6 +374,10 @@ struct ProfileDocument::Impl {
   uint64_t seed = NewSeed();
   FileEncoding encoding = FileEncoding::kWindows1252;
   size_t used_slots = 0;
+  // While a parse fills the index: per slot, the last section of its name, so that a duplicate
+  // is hung on without walking the ones before it. Only a parse meets duplicates; changes add
+  // a section only for a name that has none.
+  std::vector<uint32_t> chain_ends;
   // The section the last write went to, by the name the caller gave: writes come in runs.
   std::string last_written_name;
   uint32_t last_written = kNoSection;
@@ -411,6 +416,7 @@ struct ProfileDocument::Impl {
   }
 
   void Grow() {
+    chain_ends = std::vector<uint32_t>();
     std::vector<Slot> old(slots.size() * 2);
     old.swap(slots);
     const size_t mask = slots.size() - 1;
@@ -429,12 +435,15 @@ struct ProfileDocument::Impl {
     if ((used_slots + 1) * 2 > slots.size()) Grow();
     const size_t i = Probe(hash, name);
     if (slots[i].first == kNoSection) {
-      slots[i] = Slot{hash, section, section};
+      slots[i] = Slot{hash, section};
       ++used_slots;
+      if (!chain_ends.empty()) chain_ends[i] = section;
       return;
     }
-    sections[slots[i].last].next_same = section;
-    slots[i].last = section;
+    uint32_t last = chain_ends.empty() ? slots[i].first : chain_ends[i];
+    while (sections[last].next_same != kNoSection) last = sections[last].next_same;
+    sections[last].next_same = section;
+    if (!chain_ends.empty()) chain_ends[i] = section;
   }
 
   // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
@@ -649,6 +658,7 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
   size_t slots = d.slots.size();
   while (slots < 2 * brackets) slots *= 2;
   d.slots.resize(slots);
+  d.chain_ends.resize(slots);
   auto close = [&](size_t end) {
     if (d.sections.empty()) {
       AppendLines(all.substr(0, end), 0, false, &d.preamble);
@@ -685,6 +695,7 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
     pos = line.next;
   }
   close(all.size());
+  d.chain_ends = std::vector<uint32_t>();
   return doc;
 }
 

@@ -5,37 +5,6 @@
 #include "settings/cp1252.h"
 
 namespace quillmap {
-namespace {
-
-struct UpperTable {
-  unsigned char map[256];
-  constexpr UpperTable() : map() {
-    for (int i = 0; i < 256; ++i) map[i] = static_cast<unsigned char>(i);
-    for (int i = 'a'; i <= 'z'; ++i) map[i] = static_cast<unsigned char>(i - 0x20);
-    for (int i = 0xE0; i <= 0xFE; ++i) {
-      if (i != 0xF7) map[i] = static_cast<unsigned char>(i - 0x20);  // not the division sign
-    }
-    map[0x9A] = 0x8A;  // s caron
-    map[0x9C] = 0x8C;  // oe
-    map[0x9E] = 0x8E;  // z caron
-    map[0xFF] = 0x9F;  // y diaeresis
-  }
-};
-constexpr UpperTable kUpper;
-
-}  // namespace
-
-bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
-
-std::string_view TrimProfileBlanks(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsProfileBlank(text[begin])) ++begin;
-  while (end > begin && IsProfileBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
-char UpperCp1252(char c) { return static_cast<char>(kUpper.map[static_cast<unsigned char>(c)]); }
 
 std::string UpperCp1252(std::string_view bytes) {
   std::string upper(bytes);

@@ -10,11 +10,35 @@ namespace quillmap {
 
 // Space, tab, vertical tab and form feed: what the profile reader strips around names and
 // values. A carriage return ends a line there, so it never reaches a name.
-bool IsProfileBlank(char c);
-std::string_view TrimProfileBlanks(std::string_view text);
+inline bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+inline std::string_view TrimProfileBlanks(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsProfileBlank(text[begin])) ++begin;
+  while (end > begin && IsProfileBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
 
-// Windows-1252 upper case (accented letters, š œ ž ÿ included; ß and µ have none).
-char UpperCp1252(char c);
+// Windows-1252 upper case (accented letters, š œ ž ÿ included; ß and µ have none). Inline, as
+// the lookup calls it for every byte it compares.
+struct Cp1252UpperTable {
+  unsigned char map[256];
+  constexpr Cp1252UpperTable() : map() {
+    for (int i = 0; i < 256; ++i) map[i] = static_cast<unsigned char>(i);
+    for (int i = 'a'; i <= 'z'; ++i) map[i] = static_cast<unsigned char>(i - 0x20);
+    for (int i = 0xE0; i <= 0xFE; ++i) {
+      if (i != 0xF7) map[i] = static_cast<unsigned char>(i - 0x20);  // not the division sign
+    }
+    map[0x9A] = 0x8A;  // s caron
+    map[0x9C] = 0x8C;  // oe
+    map[0x9E] = 0x8E;  // z caron
+    map[0xFF] = 0x9F;  // y diaeresis
+  }
+};
+inline constexpr Cp1252UpperTable kCp1252Upper;
+inline char UpperCp1252(char c) {
+  return static_cast<char>(kCp1252Upper.map[static_cast<unsigned char>(c)]);
+}
 std::string UpperCp1252(std::string_view bytes);
 
 // Whether two names are the same section or key name to a document: blanks around them and
