@@ -87,23 +87,25 @@ bool DecodeUtf8(std::string_view bytes, std::string* text, std::string* problem)
 
 }  // namespace
 
-bool DecodeFileText(std::string file_bytes, FileEncoding* encoding, std::string* text,
-                    std::string* problem) {
-  const std::string_view bytes(file_bytes);
+bool DecodeFileText(std::string* file_bytes, FileEncoding* encoding, std::string* problem) {
+  const std::string_view bytes(*file_bytes);
+  *encoding = FileEncoding::kWindows1252;
+  std::string text;
   if (StartsWith(bytes, kUtf16LeBom)) {
+    if (!DecodeUtf16Le(bytes.substr(kUtf16LeBom.size()), &text, problem)) return false;
     *encoding = FileEncoding::kUtf16LeBom;
-    return DecodeUtf16Le(bytes.substr(kUtf16LeBom.size()), text, problem);
+    *file_bytes = std::move(text);
+    return true;
   }
   if (StartsWith(bytes, kUtf16BeBom)) {
     *problem = "is UTF-16 big-endian text, which Quillmap cannot read" + std::string(kAdvice);
     return false;
   }
   if (StartsWith(bytes, kUtf8Bom)) {
+    if (!DecodeUtf8(bytes.substr(kUtf8Bom.size()), &text, problem)) return false;
     *encoding = FileEncoding::kUtf8Bom;
-    return DecodeUtf8(bytes.substr(kUtf8Bom.size()), text, problem);
+    *file_bytes = std::move(text);
   }
-  *encoding = FileEncoding::kWindows1252;
-  *text = std::move(file_bytes);
   return true;
 }
 

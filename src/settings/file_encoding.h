@@ -11,12 +11,12 @@ namespace quillmap {
 
 enum class FileEncoding : uint8_t { kWindows1252, kUtf8Bom, kUtf16LeBom };
 
-// The file's text as Windows-1252, byte-order mark removed. False, with `problem` saying what
-// and where (for a message "The file ... <problem>"), when the text is not valid in its encoding
-// or holds a character that Windows-1252 cannot hold: reading it would lose that character and
-// writing it back would destroy it, so such a file is refused rather than guessed at.
-bool DecodeFileText(std::string file_bytes, FileEncoding* encoding, std::string* text,
-                    std::string* problem);
+// Turns a file's bytes into its text as Windows-1252, byte-order mark removed, and sets the
+// encoding they came in. False, with the bytes untouched and `problem` saying what and where
+// (for a message "The file ... <problem>"), when the text is not valid in its encoding or holds
+// a character that Windows-1252 cannot hold: reading it would lose that character and writing
+// it back would destroy it, so such a file is refused rather than guessed at.
+bool DecodeFileText(std::string* bytes, FileEncoding* encoding, std::string* problem);
 
 // The file's bytes for Windows-1252 text: the inverse of DecodeFileText.
 std::string EncodeFileText(FileEncoding encoding, std::string text);

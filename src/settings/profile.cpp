@@ -373,6 +373,7 @@ struct ProfileDocument::Impl {
   std::vector<Slot> slots = std::vector<Slot>(16);
   uint64_t seed = NewSeed();
   FileEncoding encoding = FileEncoding::kWindows1252;
+  std::string encoding_problem;
   size_t used_slots = 0;
   // While a parse fills the index: per slot, the last section of its name, so that a duplicate
   // is hung on without walking the ones before it. Only a parse meets duplicates; changes add
@@ -633,19 +634,14 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
   return ParseOwned(std::string(bytes));
 }
 
-bool ProfileDocument::ParseFile(std::string file_bytes, ProfileDocument* doc,
-                                std::string* problem) {
-  FileEncoding encoding;
-  std::string text;
-  if (!DecodeFileText(std::move(file_bytes), &encoding, &text, problem)) return false;
-  *doc = ParseOwned(std::move(text));
-  doc->impl_->encoding = encoding;
-  return true;
-}
+const std::string& ProfileDocument::EncodingProblem() const { return impl_->encoding_problem; }
 
 ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
   ProfileDocument doc;
   Impl& d = *doc.impl_;
+  if (!DecodeFileText(&bytes, &d.encoding, &d.encoding_problem)) {
+    d.encoding = FileEncoding::kWindows1252;
+  }
   d.base = std::move(bytes);
   const std::string_view all(d.base);
   // Lines that start with a bracket bound the number of sections, so the section vector and
@@ -900,10 +896,10 @@ bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* sn
   FileSnapshot* read = snapshot != nullptr ? snapshot : &local;
   if (!ReadFileSnapshot(path, read, fs)) return false;
   // Without a snapshot to keep, the document takes the bytes as they were read.
-  std::string problem;
-  if (!ProfileDocument::ParseFile(snapshot != nullptr ? read->bytes : std::move(local.bytes), doc,
-                                  &problem)) {
-    throw Error(kErrFileRead, "The file " + path + " " + problem);
+  *doc = snapshot != nullptr ? ProfileDocument::Parse(read->bytes)
+                             : ProfileDocument::ParseOwned(std::move(local.bytes));
+  if (!doc->EncodingProblem().empty()) {
+    throw Error(kErrFileRead, "The file " + path + " " + doc->EncodingProblem());
   }
   return true;
 }
@@ -920,11 +916,8 @@ std::string ReadProfileString(std::string_view section, std::string_view key,
   if (!ReadFileSnapshot(file_name, &snapshot, fs) || !snapshot.exists) {
     return std::string(default_value);
   }
-  ProfileDocument doc;
-  std::string problem;
-  if (!ProfileDocument::ParseFile(std::move(snapshot.bytes), &doc, &problem)) {
-    return std::string(default_value);
-  }
+  const ProfileDocument doc = ProfileDocument::ParseOwned(std::move(snapshot.bytes));
+  if (!doc.EncodingProblem().empty()) return std::string(default_value);
   return doc.Read(section, key, default_value);
 }
 

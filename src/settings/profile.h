@@ -43,16 +43,16 @@ class ProfileDocument {
   ProfileDocument(const ProfileDocument&);
   ProfileDocument& operator=(const ProfileDocument&);
 
-  // Never fails: any bytes give a document, and Serialize() of an unchanged document gives
-  // the same bytes back.
+  // A file's bytes, in any of the encodings FileEncoding names; Serialize() writes that encoding
+  // again. Never fails: any bytes give a document, and Serialize() of an unchanged document
+  // gives the same bytes back. Text that DecodeFileText refuses is taken byte for byte, as
+  // Windows-1252, and EncodingProblem() says why; a caller about to write should refuse.
   static ProfileDocument Parse(std::string_view bytes);
   // The same, keeping the bytes it is given instead of a copy of them.
   static ProfileDocument ParseOwned(std::string bytes);
-  // A file's bytes in any of the encodings FileEncoding names; Serialize() writes that
-  // encoding again. False, with `problem` set as DecodeFileText sets it, for text that a
-  // document could not hold without loss.
-  static bool ParseFile(std::string file_bytes, ProfileDocument* doc, std::string* problem);
   std::string Serialize() const;
+  // Empty unless the bytes given to Parse are in an encoding that they break (see above).
+  const std::string& EncodingProblem() const;
 
   // Names match without regard to letter case; the first of two same-named sections or keys
   // wins. nullopt when the section or the key is missing.
@@ -101,7 +101,7 @@ class ProfileDocument {
 
 // Reads the file: a missing file is an empty document with exists == false. Returns false
 // only when the file exists but cannot be read; throws Error(kErrFileRead) naming the file when
-// its encoding is one a document cannot hold (see ParseFile). `snapshot` may be null.
+// it has an EncodingProblem(). `snapshot` may be null.
 bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,
                  FileSystem& fs = RealFileSystem());
 

@@ -95,9 +95,8 @@ TEST(ProfileReadTest, NameRulesAndLookupAgreeOnEveryByte) {
 // destroyed on the next write.
 TEST(ProfileReadTest, FilesWithAByteOrderMarkAreReadInTheirEncodingOrRefused) {
   const std::string utf16 = std::string("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xE9\0", 18);
-  Doc doc;
-  std::string problem;
-  ASSERT_TRUE(Doc::ParseFile(utf16, &doc, &problem));
+  const Doc doc = Doc::Parse(utf16);
+  EXPECT_EQ(doc.EncodingProblem(), "");
   EXPECT_EQ(doc.Find("a", "K"), "\xE9");
   EXPECT_EQ(doc.Serialize(), utf16);
   const std::pair<std::string, const char*> refused[] = {
@@ -110,8 +109,9 @@ TEST(ProfileReadTest, FilesWithAByteOrderMarkAreReadInTheirEncodingOrRefused) {
        "UTF-8 (line 2)"},
   };
   for (const auto& [bytes, message] : refused) {
-    EXPECT_FALSE(Doc::ParseFile(bytes, &doc, &problem));
-    EXPECT_EQ(problem,
+    const Doc refused_doc = Doc::Parse(bytes);
+    EXPECT_EQ(refused_doc.Serialize(), bytes);
+    EXPECT_EQ(refused_doc.EncodingProblem(),
               message + std::string("; save it as Windows-1252 (ANSI) text and try again."));
   }
 }
