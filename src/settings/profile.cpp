@@ -375,10 +375,6 @@ struct ProfileDocument::Impl {
   FileEncoding encoding = FileEncoding::kWindows1252;
   std::string encoding_problem;
   size_t used_slots = 0;
-  // While a parse fills the index: per slot, the last section of its name, so that a duplicate
-  // is hung on without walking the ones before it. Only a parse meets duplicates; changes add
-  // a section only for a name that has none.
-  std::vector<uint32_t> chain_ends;
   // The section the last write went to, by the name the caller gave: writes come in runs.
   std::string last_written_name;
   uint32_t last_written = kNoSection;
@@ -417,7 +413,6 @@ struct ProfileDocument::Impl {
   }
 
   void Grow() {
-    chain_ends = std::vector<uint32_t>();
     std::vector<Slot> old(slots.size() * 2);
     old.swap(slots);
     const size_t mask = slots.size() - 1;
@@ -432,19 +427,26 @@ struct ProfileDocument::Impl {
   void AddToIndex(uint32_t section, std::string_view name) {
     AddToIndex(section, name, NameHash(name, seed));
   }
-  void AddToIndex(uint32_t section, std::string_view name, uint32_t hash) {
-    if ((used_slots + 1) * 2 > slots.size()) Grow();
+  // `chain_ends`, while a parse fills an index that it sized beforehand: per slot, the last
+  // section of its name, so that a duplicate is hung on without walking the ones before it.
+  // Only a parse meets duplicates; a change adds a section only for a name that has none.
+  void AddToIndex(uint32_t section, std::string_view name, uint32_t hash,
+                  uint32_t* chain_ends = nullptr) {
+    if ((used_slots + 1) * 2 > slots.size()) {
+      Grow();
+      chain_ends = nullptr;  // its slots have moved
+    }
     const size_t i = Probe(hash, name);
     if (slots[i].first == kNoSection) {
       slots[i] = Slot{hash, section};
       ++used_slots;
-      if (!chain_ends.empty()) chain_ends[i] = section;
+      if (chain_ends != nullptr) chain_ends[i] = section;
       return;
     }
-    uint32_t last = chain_ends.empty() ? slots[i].first : chain_ends[i];
+    uint32_t last = chain_ends != nullptr ? chain_ends[i] : slots[i].first;
     while (sections[last].next_same != kNoSection) last = sections[last].next_same;
     sections[last].next_same = section;
-    if (!chain_ends.empty()) chain_ends[i] = section;
+    if (chain_ends != nullptr) chain_ends[i] = section;
   }
 
   // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
@@ -654,7 +656,8 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
   size_t slots = d.slots.size();
   while (slots < 2 * brackets) slots *= 2;
   d.slots.resize(slots);
-  d.chain_ends.resize(slots);
+  // Left uninitialised: a slot's entry is written when the slot is first used.
+  const std::unique_ptr<uint32_t[]> chain_ends(new uint32_t[slots]);
   auto close = [&](size_t end) {
     if (d.sections.empty()) {
       AppendLines(all.substr(0, end), 0, false, &d.preamble);
@@ -686,12 +689,13 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
         section.name_begin = static_cast<uint8_t>(name_begin);
         section.name_size = static_cast<uint16_t>(parts.name.size());
       }
-      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), parts.name);
+      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), parts.name,
+                   NameHash(parts.name, d.seed),
+                   d.slots.size() == slots ? chain_ends.get() : nullptr);
     }
     pos = line.next;
   }
   close(all.size());
-  d.chain_ends = std::vector<uint32_t>();
   return doc;
 }
 
