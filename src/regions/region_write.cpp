@@ -163,13 +163,11 @@ void WriteCurrentRegion(ProfileDocument& doc, bool is_new, const ScanRegion& cur
   const int own = is_new ? regions + 1 : RegionNumber(current.SectionName, sep);
   // The count and the sections disagree: the new region would take over what is there.
   if (is_new && doc.HasSection(current.SectionName)) {
-    throw Error(kErrFileAccess, "Cannot add " + current.SectionName + ": the section " +
+    throw Error(kErrFileAccess, "Cannot add " + current.SectionName +
+                                    ": the region file already has a section " +
                                     current.SectionName +
-                                    " is already in the region file, "
-                                    "though NumRegions in [ScanRegions] counts " +
-                                    IntToText(regions) +
-                                    " regions. Please correct the region "
-                                    "file.");
+                                    " beyond its count of regions (NumRegions in [ScanRegions]). "
+                                    "Please correct the region file.");
   }
   CheckSlideSectionOwned(doc, regions, own, current.SectionName, values.type);
   if (is_new) doc.Write(region_format::kScanRegions, region_format::kNumRegions, count);
