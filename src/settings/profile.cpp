@@ -33,9 +33,10 @@ std::string_view EolText(Eol eol) {
 bool IsBlank(char c) { return IsProfileBlank(c); }
 std::string_view TrimBlanks(std::string_view text) { return TrimProfileBlanks(text); }
 
-// Eight bytes at a time, each byte upper-cased first, so names equal without regard to case
-// hash alike and nothing else does by construction. The seed is the document's own: a file
-// cannot be made of names that all land in one slot without knowing it.
+// Eight bytes at a time, each byte upper-cased first: names equal without regard to case hash
+// alike, and no others are made to (dropping the bits in which cases differ would let a file
+// hold thousands of distinct names of one hash). The seed is the document's own, so a file
+// cannot be made of names that land in one slot without knowing it.
 uint64_t UpperWord(uint64_t word) {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHighBits = 0x8080808080808080ull;
