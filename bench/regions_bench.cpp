@@ -14,7 +14,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "regions/region_commands.h"
 #include "regions/region_file.h"
+#include "regions/save_region.h"
 #include "settings/number_text.h"
 
 namespace quillmap {
@@ -236,23 +238,47 @@ void RunOnFreshFiles(benchmark::State& state, Command command) {
   ReportPeakMemory(state);
 }
 
+// Any message is a failed command.
+class SilentUi : public UserInterface {
+ public:
+  explicit SilentUi(benchmark::State& state) : state_(state) {}
+  MessageAnswer ShowMessage(const std::string& text, MessageButtons, MessageIcon) override {
+    state_.SkipWithError(text.c_str());
+    return MessageAnswer::kOk;
+  }
+  void SetBusy(bool) override {}
+  void ShowHelp() override {}
+
+ private:
+  benchmark::State& state_;
+};
+
+// The edit dialog's Save, as the window and quillmap-cli run it.
+void Save(benchmark::State& state, Global& g, bool is_new) {
+  SilentUi ui(state);
+  const RegionTexts boxes{"Bench region", "2.00", "5.00", "10.00", "20.00"};
+  const SaveRequest request{is_new, boxes,
+                            InitialRangeCaptions(kLimits, "2.00", "5.00", '.').captions};
+  if (SaveRegion(g, ui, request).outcome != SaveOutcome::kSaved) state.SkipWithError("not saved");
+}
+
 void BM_AddRegion(benchmark::State& state) {
-  RunOnFreshFiles(state, [](Global& g, int) {
-    SaveCurrentRegion(g, true, "Bench region", "2.00", "5.00", "10.00", "20.00");
-  });
+  RunOnFreshFiles(state, [&](Global& g, int) { Save(state, g, true); });
 }
 
 void BM_ModifyRegion(benchmark::State& state) {
-  RunOnFreshFiles(state, [](Global& g, int n) {
+  RunOnFreshFiles(state, [&](Global& g, int n) {
     ReadRegion(g, "Region" + std::to_string(n / 2));
-    SaveCurrentRegion(g, false, "Bench region", "2.00", "5.00", "10.00", "20.00");
+    Save(state, g, false);
   });
 }
 
 void BM_DeleteRegion1(benchmark::State& state) {
   RunOnFreshFiles(state, [](Global& g, int) {
     ReadRegion(g, "Region1");
-    DeleteRegion(g);
+    RegionFileSession session = RegionFileSession::Open(g.RegionFilePath);
+    const ScanRegion& r = g.CurrentRegion;
+    DeleteRegions(session, {{"YES", r.RegionName, r.SectionName}}, "", "", '.');
   });
 }
 

@@ -1,18 +1,21 @@
 #include "app/region_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -81,6 +84,53 @@ QFont GridFont(const QTableView& grid, const QAbstractItemModel& model) {
     if (fits) break;
   }
   return font;
+}
+
+// The region grid. What it shows selected is what the commands take: a click beside or below
+// the rows keeps the selection (Qt would clear the highlight and keep the current row), and a
+// double-click anywhere in it, not only on a cell, reaches `double_clicked`.
+class RegionGrid : public QTableView {
+ public:
+  RegionGrid(QWidget* parent, std::function<void()> double_clicked)
+      : QTableView(parent), double_clicked_(std::move(double_clicked)) {
+    horizontalHeader()->viewport()->installEventFilter(this);
+  }
+
+ protected:
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override {
+    if (!index.isValid() && event != nullptr && event->isPointerEvent()) {
+      return QItemSelectionModel::NoUpdate;
+    }
+    return QTableView::selectionCommand(index, event);
+  }
+
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) double_clicked_();
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      double_clicked_();
+      return true;
+    }
+    return QTableView::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> double_clicked_;
+};
+
+// Restores `window` when it is minimized and brings it to the front.
+void BringForward(QWidget* window) {
+  if (window->windowState() & Qt::WindowMinimized) {
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->showNormal();
+  }
+  window->raise();
+  window->activateWindow();
 }
 
 }  // namespace
@@ -164,7 +214,7 @@ void RegionWindow::CreateClientArea() {
   lblScanner_->setFont(large);
   lblScanner_->hide();
 
-  MSFlexGrid1_ = new QTableView(client_);
+  MSFlexGrid1_ = new RegionGrid(client_, [this] { MSFlexGrid1_DblClick(); });
   MSFlexGrid1_->setObjectName("MSFlexGrid1");
   MSFlexGrid1_->setGeometry(TwipsRect(960, 6840, 7335, 1520));
   model_ = new RegionTableModel(MSFlexGrid1_);
@@ -197,7 +247,6 @@ void RegionWindow::CreateClientArea() {
   const int whole_rows = std::max(1, (inside - row_height) / row_height);
   header->setFixedHeight(std::max(row_height, inside - whole_rows * row_height));
   header->setMinimumSectionSize(0);
-  connect(MSFlexGrid1_, &QTableView::doubleClicked, this, &RegionWindow::MSFlexGrid1_DblClick);
 
   chkCustomOnly_ = new QCheckBox("Show Custom regions only", client_);
   chkCustomOnly_->setObjectName("chkCustomOnly");
@@ -227,15 +276,10 @@ bool RegionWindow::ActivatePrevInstance() {
 }
 
 void RegionWindow::RestoreForEarlierInstance() {
-  // A request that comes while this instance is still starting finds a window that is about to
-  // appear anyway.
-  if (!isVisible()) return;
-  if (windowState() & Qt::WindowMinimized) {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    showNormal();
-  }
-  raise();
-  activateWindow();
+  // Before the start-up shows the window, the user sees the scanner selection dialog or a
+  // message box; once it is shown, a modal dialog stays in front of it.
+  if (isVisible()) BringForward(this);
+  if (QWidget* modal = QApplication::activeModalWidget()) BringForward(modal);
 }
 
 void RegionWindow::SetHelpFile(const std::string& relative_path) {
@@ -303,6 +347,7 @@ void RegionWindow::SetupGrid() {
 
 void RegionWindow::LoadRegionList() {
   std::optional<Error> failure;
+  std::string notice;
   {
     BusyGuard busy(ui_);
     SetupGrid();
@@ -312,6 +357,7 @@ void RegionWindow::LoadRegionList() {
     if (list.InvalidRegionsFound) invalid_regions_found_ = true;
     if (list.last_shown) global_.CurrentRegion = *list.last_shown;
     failure = std::move(list.error);
+    notice = std::move(list.notice);
     if (!failure) {
       const size_t grid_rows = list.rows.size() + 1;
       model_->SetRows(std::move(list.rows));
@@ -320,6 +366,7 @@ void RegionWindow::LoadRegionList() {
                                                                      : kHeightWidthWithout));
     }
   }
+  if (!notice.empty()) ui_.ShowMessage(notice);
   if (failure) ui_.ShowMessage(failure->Description());
 }
 
@@ -350,9 +397,9 @@ void RegionWindow::SelectRows(int first, int last) {
 }
 
 void RegionWindow::GetSelectedRows(int* first, int* last) const {
-  const QModelIndex current = MSFlexGrid1_->selectionModel()->currentIndex();
-  *first = current.isValid() ? current.row() + 1 : 0;
-  *last = *first;
+  // Only what shows selected: a current row without the highlight is no selection.
+  *first = 0;
+  *last = 0;
   const QItemSelection selection = MSFlexGrid1_->selectionModel()->selection();
   if (selection.isEmpty()) return;
   // One block of rows, whichever way it was dragged: its top and bottom rows.
@@ -384,7 +431,10 @@ void RegionWindow::SetDefaultRegionName(const std::string& name) { default_regio
 void RegionWindow::CloseWindow() { close(); }
 
 void RegionWindow::MSFlexGrid1_DblClick() {
-  if (MSFlexGrid1_->currentIndex().isValid()) ModifyCommand();
+  int first = 0;
+  int last = 0;
+  GetSelectedRows(&first, &last);
+  if (first >= 1) ModifyCommand();
 }
 
 void RegionWindow::chkCustomOnly_Click() {

@@ -31,7 +31,9 @@ class ModelNotChosen : public std::exception {
 std::string ModelLines(const std::vector<std::string>& models) {
   if (models.empty()) return "  (none)\n";
   std::string lines;
-  for (const std::string& model : models) lines += "  " + (model.empty() ? "\"\"" : model) + "\n";
+  for (const std::string& model : models) {
+    lines += "  " + (model.empty() ? "\"\"" : Printable(model)) + "\n";
+  }
   return lines;
 }
 
@@ -40,7 +42,7 @@ std::string ModelLines(const std::vector<std::string>& models) {
 void SettleDataFolder(const std::optional<std::string>& data_folder, const CliInputs& inputs,
                       Global& global) {
   if (data_folder) {
-    quillmap::SettleDataFolder(*data_folder, std::nullopt, global);
+    quillmap::SettleNamedDataFolder(*data_folder, global);
   } else {
     quillmap::SettleDataFolder(ReadRegistryString(inputs.registry, RegistryRoot::kLocalMachine,
                                                   kMicroarrayKey, kPathValue, ""),
@@ -129,7 +131,7 @@ int RunCli(const std::vector<std::string>& args, const CliInputs& inputs, Global
         << ModelLines(error.Models()) << ShortUsage(arguments.command);
     return kExitUsage;
   } catch (const Error& error) {
-    err << WithNewlines(error.Description()) << "\n";
+    err << WithNewlines(ErrorText(error, global.RegionFilePath)) << "\n";
   } catch (const std::exception& error) {
     err << error.what() << "\n";
   }

@@ -10,6 +10,7 @@
 #include "regions/read_only.h"
 #include "regions/region_commands.h"
 #include "regions/region_file.h"
+#include "regions/save_region.h"
 #include "regions/startup.h"
 #include "settings/error.h"
 #include "sysfile/model_choice.h"
@@ -50,21 +51,42 @@ RegionTexts BoxesAfterLeaving(const RegionValues& given, const ScanRegion& store
   return boxes;
 }
 
-// The dialog's fourteen rules, with the range captions that follow from the X and Y boxes.
-RegionCheck CheckBoxes(CommandContext& context, const ProfileDocument& doc,
-                       const RegionTexts& boxes, const std::string& own_section) {
-  const ModelLimits& limits = context.global.Scanner.Limits;
-  const RangeCaptions captions =
-      InitialRangeCaptions(limits, boxes.x_pos, boxes.y_pos, kSeparator).captions;
-  return ValidateRegion(boxes, captions, limits, kSeparator, [&](const std::string& name) {
-    try {
-      return RegionNameExists(doc, own_section, name, kSeparator);
-    } catch (const Error& error) {
-      // As in the dialog: the error is shown and the name passes.
-      context.err << WithNewlines(error.Description()) << "\n";
-      return false;
-    }
-  });
+// The seam through which the core's flows talk to the user: messages go to stderr.
+class CliUserInterface : public UserInterface {
+ public:
+  explicit CliUserInterface(CommandContext& context) : context_(context) {}
+  MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons, MessageIcon) override {
+    context_.err << WithNewlines(text) << "\n";
+    return buttons == MessageButtons::kYesNo ? MessageAnswer::kYes : MessageAnswer::kOk;
+  }
+  void ShowError(const Error& error) override {
+    context_.err << WithNewlines(ErrorText(error, context_.global.RegionFilePath)) << "\n";
+  }
+  void SetBusy(bool) override {}
+  void ShowHelp() override {}
+
+ private:
+  CommandContext& context_;
+};
+
+// The save as the edit dialog asks for it, with the range captions that follow from the X and
+// Y boxes.
+SaveRequest Request(const CommandContext& context, bool is_new, const ScanRegion& stored) {
+  SaveRequest request;
+  request.is_new = is_new;
+  request.boxes = BoxesAfterLeaving(context.args.values, stored);
+  request.captions = InitialRangeCaptions(context.global.Scanner.Limits, request.boxes.x_pos,
+                                          request.boxes.y_pos, kSeparator)
+                         .captions;
+  return request;
+}
+
+// The file under the lock, and what the user should hear of an interrupted save met on the way.
+RegionFileSession OpenSession(CommandContext& context) {
+  IniFileReadOnly(context.global.RegionFilePath);
+  RegionFileSession session = RegionFileSession::Open(context.global.RegionFilePath);
+  if (!session.Notice().empty()) context.err << session.Notice() << "\n";
+  return session;
 }
 
 RegionList LoadedList(const ProfileDocument& doc, const ModelLimits& limits) {
@@ -113,68 +135,50 @@ std::string DefaultRegionName(const RegistryStore& registry) {
 
 int RunAdd(CommandContext& context) {
   Global& global = context.global;
-  IniFileReadOnly(global.RegionFilePath);
-  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
-  ProfileDocument& doc = session.Document();
-
-  ScanRegion& current = global.CurrentRegion;
-  current = ScanRegion();
-  const RegionCheck check =
-      CheckBoxes(context, doc, BoxesAfterLeaving(context.args.values, current), "");
-  if (!check.Passed()) return Refuse(context, check.message);
-
-  const RegionTexts& t = check.trimmed;
-  FillCurrentRegion(doc, /*is_new=*/true, t.name, t.x_pos, t.y_pos, t.width, t.height, kSeparator,
-                    current);
-  WriteCurrentRegion(doc, /*is_new=*/true, current, kSeparator);
-  session.Commit(FirstWriteMessage(/*is_new=*/true));
-  context.out << "Added " << current.SectionName << ": " << current.RegionName << "\n";
+  RegionFileSession session = OpenSession(context);
+  global.CurrentRegion = ScanRegion();
+  CliUserInterface ui(context);
+  const SaveResult saved =
+      SaveRegion(global, ui, Request(context, /*is_new=*/true, global.CurrentRegion), &session);
+  if (saved.outcome != SaveOutcome::kSaved) return kExitRefused;
+  const ScanRegion& current = global.CurrentRegion;
+  context.out << "Added " << Printable(current.SectionName) << ": " << Printable(current.RegionName)
+              << "\n";
   return kExitDone;
 }
 
 int RunModify(CommandContext& context) {
   Global& global = context.global;
-  IniFileReadOnly(global.RegionFilePath);
-  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
+  RegionFileSession session = OpenSession(context);
   ProfileDocument& doc = session.Document();
-
   const RegionList list = LoadedList(doc, global.Scanner.Limits);
   const RegionRow& row = list.rows[ResolveRegion(list, context.args.regions.front())];
   if (row.cells[kColumnCustom] == kSuppliedCustom) {
     return Refuse(context, kCannotModifySupplied + row.cells[kColumnName]);
   }
-  ScanRegion& current = global.CurrentRegion;
-  current = ReadRegion(doc, row.cells[kColumnSectionName], kSeparator);
-  const ScanRegion stored = current;
-  const RegionCheck check =
-      CheckBoxes(context, doc, BoxesAfterLeaving(context.args.values, stored), stored.SectionName);
-  if (!check.Passed()) return Refuse(context, check.message);
-
-  const RegionTexts& t = check.trimmed;
-  if (t.y_pos == stored.SlideY && t.x_pos == stored.SlideX && t.height == stored.RegionHeight &&
-      t.width == stored.RegionWidth && t.name == stored.RegionName) {
-    context.out << "Unchanged " << stored.SectionName << ": " << stored.RegionName << "\n";
+  global.CurrentRegion = ReadRegion(doc, row.cells[kColumnSectionName], kSeparator);
+  const ScanRegion stored = global.CurrentRegion;
+  CliUserInterface ui(context);
+  const SaveResult saved =
+      SaveRegion(global, ui, Request(context, /*is_new=*/false, stored), &session);
+  if (saved.outcome == SaveOutcome::kUnchanged) {
+    context.out << "Unchanged " << Printable(stored.SectionName) << ": "
+                << Printable(stored.RegionName) << "\n";
     return kExitDone;
   }
-  const std::string default_name = DefaultRegionName(context.registry);
-  FillCurrentRegion(doc, /*is_new=*/false, t.name, t.x_pos, t.y_pos, t.width, t.height, kSeparator,
-                    current);
-  WriteCurrentRegion(doc, /*is_new=*/false, current, kSeparator);
-  session.Commit(FirstWriteMessage(/*is_new=*/false));
-  if (default_name == stored.RegionName && current.RegionName != default_name) {
-    WriteDefaultRegionName(context.registry, current.RegionName);
-  }
-  context.out << "Modified " << current.SectionName << ": " << current.RegionName << "\n";
+  if (saved.outcome != SaveOutcome::kSaved) return kExitRefused;
+  const ScanRegion& current = global.CurrentRegion;
+  context.out << "Modified " << Printable(current.SectionName) << ": "
+              << Printable(current.RegionName) << "\n";
+  FollowRenamedDefault(context.registry, DefaultRegionName(context.registry), stored.RegionName,
+                       current.RegionName);
   return kExitDone;
 }
 
 int RunDelete(CommandContext& context) {
   Global& global = context.global;
-  IniFileReadOnly(global.RegionFilePath);
-  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
-  ProfileDocument& doc = session.Document();
-
-  const RegionList list = LoadedList(doc, global.Scanner.Limits);
+  RegionFileSession session = OpenSession(context);
+  const RegionList list = LoadedList(session.Document(), global.Scanner.Limits);
   std::vector<size_t> rows;
   for (const std::string& wanted : context.args.regions)
     rows.push_back(ResolveRegion(list, wanted));
@@ -187,15 +191,15 @@ int RunDelete(CommandContext& context) {
     const auto& cells = list.rows[index].cells;
     regions.push_back({cells[kColumnCustom], cells[kColumnName], cells[kColumnSectionName]});
   }
-  const DeleteOutcome outcome = DeleteRegions(doc, regions, DefaultRegionName(context.registry),
-                                              list.SuppliedDefaultName, kSeparator);
   // The regions deleted before a refusal stay deleted, as in the window.
-  session.Commit(kDeleteWriteMessage);
+  const DeleteOutcome outcome = DeleteRegions(session, regions, DefaultRegionName(context.registry),
+                                              list.SuppliedDefaultName, kSeparator);
+  for (size_t i = 0; i < outcome.deleted; ++i) {
+    context.out << "Deleted " << Printable(regions[i].section_name) << ": "
+                << Printable(regions[i].name) << "\n";
+  }
   if (outcome.new_default_region_name) {
     WriteDefaultRegionName(context.registry, *outcome.new_default_region_name);
-  }
-  for (size_t i = 0; i < outcome.deleted; ++i) {
-    context.out << "Deleted " << regions[i].section_name << ": " << regions[i].name << "\n";
   }
   if (outcome.stopped_by) return Refuse(context, outcome.stopped_by->Description());
   return kExitDone;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "settings/number_text.h"
+
 namespace quillmap::cli {
 namespace {
 
@@ -76,7 +78,43 @@ bool IsJsonNumber(std::string_view text) {
 }
 
 std::string JsonNumberOrString(std::string_view text) {
-  return IsJsonNumber(text) ? std::string(text) : JsonString(text);
+  // "1e400" or a run of a million digits follows the grammar, but no reader can hold it.
+  return IsJsonNumber(text) && IsNumber(text, '.') ? std::string(text) : JsonString(text);
+}
+
+std::string Printable(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    char escaped[8];
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\0') {
+      out += "\\0";
+    } else if (c < 0x20 || c == 0x7F) {
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      out += escaped;
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", next);
+      out += escaped;
+      ++i;
+    } else {
+      out += utf8[i];
+    }
+  }
+  return out;
+}
+
+std::string ErrorText(const Error& error, const std::string& region_file_path) {
+  if (error.Key().empty()) return error.Description();
+  const std::string& file = error.File().empty() ? region_file_path : error.File();
+  return error.Description() + ": " + error.Key() + " in " + file;
 }
 
 std::string WithNewlines(std::string_view message) {
@@ -104,13 +142,19 @@ void Table::AddRow(std::vector<std::string> cells) { rows_.push_back(std::move(c
 
 std::string Table::Render(std::string_view indent, bool with_headings) const {
   std::vector<size_t> widths(headings_.size(), 0);
+  std::vector<std::vector<std::string>> rows;
+  rows.reserve(rows_.size());
+  for (const auto& row : rows_) {
+    std::vector<std::string>& cells = rows.emplace_back();
+    for (const std::string& cell : row) cells.push_back(Printable(cell));
+  }
   auto measure = [&widths](const std::vector<std::string>& cells) {
     for (size_t c = 0; c < cells.size() && c < widths.size(); ++c) {
       widths[c] = std::max(widths[c], CharCount(cells[c]));
     }
   };
   if (with_headings) measure(headings_);
-  for (const auto& row : rows_) measure(row);
+  for (const auto& row : rows) measure(row);
 
   std::string out;
   auto write = [&](const std::vector<std::string>& cells) {
@@ -125,7 +169,7 @@ std::string Table::Render(std::string_view indent, bool with_headings) const {
     out += line + "\n";
   };
   if (with_headings) write(headings_);
-  for (const auto& row : rows_) write(row);
+  for (const auto& row : rows) write(row);
   return out;
 }
 

@@ -110,8 +110,10 @@ int RunModels(CommandContext& context) {
 
 int RunList(CommandContext& context) {
   const Global& global = context.global;
-  const RegionList list = LoadedOrThrown(LoadRegionList(
-      global.RegionFilePath, context.args.custom_only, global.Scanner.Limits, kSeparator));
+  RegionList loaded = LoadRegionList(global.RegionFilePath, context.args.custom_only,
+                                     global.Scanner.Limits, kSeparator);
+  if (!loaded.notice.empty()) context.err << loaded.notice << "\n";
+  const RegionList list = LoadedOrThrown(std::move(loaded));
   if (context.args.json) {
     std::vector<std::string> objects;
     for (const RegionRow& row : list.rows) {
@@ -143,10 +145,9 @@ int RunList(CommandContext& context) {
                   length(c[kColumnX], kColumnX), length(c[kColumnY], kColumnY),
                   length(c[kColumnWidth], kColumnWidth), length(c[kColumnHeight], kColumnHeight)});
   }
-  context.out << "Scanner " << global.Scanner.ScannerModel << "\n" << table.Render();
-  if (marked) {
-    context.out << "* outside the bounds of scanner " << global.Scanner.ScannerModel << "\n";
-  }
+  const std::string model = Printable(global.Scanner.ScannerModel);
+  context.out << "Scanner " << model << "\n" << table.Render();
+  if (marked) context.out << "* outside the bounds of scanner " << model << "\n";
   return kExitDone;
 }
 
@@ -184,11 +185,11 @@ int RunCheck(CommandContext& context) {
     objects.push_back("{\"model\":" + JsonString(model.name) +
                       ",\"valid\":" + (valid ? "true" : "false") +
                       ",\"invalid_regions\":" + JsonList(invalid_objects, false) + "}");
+    const std::string scanner = "Scanner " + Printable(model.name);
     if (valid) {
-      report += "Scanner " + model.name + ": " + std::to_string(list.rows.size()) +
-                " regions, all valid\n";
+      report += scanner + ": " + std::to_string(list.rows.size()) + " regions, all valid\n";
     } else {
-      report += "Scanner " + model.name + ": " + std::to_string(list.rows.size()) + " regions, " +
+      report += scanner + ": " + std::to_string(list.rows.size()) + " regions, " +
                 std::to_string(invalid_objects.size()) + " invalid\n" +
                 table.Render("  ", /*with_headings=*/false);
     }

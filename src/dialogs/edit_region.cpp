@@ -9,6 +9,7 @@
 #include "dialogs/edit_box.h"
 #include "dialogs/key_preview.h"
 #include "dialogs/twips.h"
+#include "regions/save_region.h"
 #include "settings/error.h"
 #include "settings/number_text.h"
 
@@ -59,19 +60,19 @@ EditRegion::EditRegion(Global& global, UserInterface& ui, QWidget* parent)
 
   AddLabel("lblMM1", "mm", 1560, 995, 255, 255);
   lblMinX_ = AddLabel("lblMinX", "11111", 2115, 995, 495, 255);
-  AddLabel("lblRng1", "-", 2640, 975, 135, 135);
+  AddDash("lblRng1", 995);
   lblMaxX_ = AddLabel("lblMaxX", "11111", 2760, 995, 495, 255);
   AddLabel("lblMM2", "mm", 1560, 1440, 255, 255);
   lblMinY_ = AddLabel("lblMinY", "22222", 2115, 1455, 495, 255);
-  AddLabel("lblRng2", "-", 2640, 1455, 135, 135);
+  AddDash("lblRng2", 1455);
   lblMaxY_ = AddLabel("lblMaxY", "22222", 2760, 1455, 495, 255);
   AddLabel("lblMM3", "mm", 1560, 1955, 255, 255);
   lblMinWidth_ = AddLabel("lblMinWidth", "33333", 2115, 1955, 495, 255);
-  AddLabel("lblRng3", "-", 2640, 1935, 135, 135);
+  AddDash("lblRng3", 1955);
   lblMaxWidth_ = AddLabel("lblMaxWidth", "33333", 2760, 1955, 495, 255);
   AddLabel("lblMM4", "mm", 1560, 2435, 255, 255);
   lblMinHeight_ = AddLabel("lblMinHeight", "44444", 2115, 2435, 495, 255);
-  AddLabel("lblRng4", "-", 2640, 2415, 135, 135);
+  AddDash("lblRng4", 2435);
   lblMaxHeight_ = AddLabel("lblMaxHeight", "44444", 2760, 2435, 495, 255);
 
   txtName_ = AddBox("txtName", 720, 120, 2415, kNameLimit);
@@ -129,6 +130,12 @@ EditRegion::~EditRegion() {
   // the handlers of a dialog that is half gone.
   for (EditBox* box : {txtXPos_, txtYPos_, txtWidth_, txtHeight_})
     disconnect(box, nullptr, this, nullptr);
+}
+
+QLabel* EditRegion::AddDash(const char* name, int row_top) {
+  // As tall as the range labels beside it and at their top, so that the dash stands on their
+  // line of text; a label only 135 twips high centres it at the height of the digits' tops.
+  return AddLabel(name, "-", 2640, row_top, 135, 255);
 }
 
 QLabel* EditRegion::AddLabel(const char* name, const char* text, int left, int top, int width,
@@ -284,19 +291,6 @@ void EditRegion::ValidateRegion(const NameExistsFn& name_exists) {
   throw Error(kErrValidation, check.message);
 }
 
-bool EditRegion::NameExistsInSession(std::optional<RegionFileSession>& session,
-                                     const std::string& name) {
-  try {
-    if (!session) session.emplace(RegionFileSession::Open(global_.RegionFilePath));
-    return RegionNameExists(session->Document(), global_.CurrentRegion.SectionName, name);
-  } catch (const Error& error) {
-    // An unreadable file does not stop the check; the write will report it.
-    session.reset();
-    ui_.ShowMessage(error.Description());
-    return false;
-  }
-}
-
 bool EditRegion::NameExistsInFile(const std::string& name) {
   try {
     return RegionNameExists(global_, name);
@@ -307,36 +301,30 @@ bool EditRegion::NameExistsInFile(const std::string& name) {
 }
 
 void EditRegion::cmdSave_Click() {
-  std::optional<Error> failure;
-  {
-    // One read of the file for the name check and the write; released before any message.
-    std::optional<RegionFileSession> session;
-    try {
-      ValidateRegion([&](const std::string& name) { return NameExistsInSession(session, name); });
-      const RegionTexts boxes = BoxTexts();
-      const ScanRegion& stored = global_.CurrentRegion;
-      const bool differs = boxes.y_pos != stored.SlideY || boxes.x_pos != stored.SlideX ||
-                           boxes.height != stored.RegionHeight ||
-                           boxes.width != stored.RegionWidth || boxes.name != stored.RegionName;
-      if (differs || write_pending_) {
-        BusyGuard busy(ui_);
-        const bool is_new = edit_mode_ == kEditModeNew;
-        if (!session) session.emplace(RegionFileSession::Open(global_.RegionFilePath));
-        write_pending_ = true;
-        FillCurrentRegion(session->Document(), is_new, boxes.name, boxes.x_pos, boxes.y_pos,
-                          boxes.width, boxes.height, DecimalSeparator_, global_.CurrentRegion);
-        WriteCurrentRegion(session->Document(), is_new, global_.CurrentRegion, DecimalSeparator_);
-        session->Commit(FirstWriteMessage(is_new));
-        write_pending_ = false;
-        ClearFields();
-      }
-    } catch (const Error& error) {
-      failure = error;
-    }
-  }
-  if (failure) {
-    ui_.ShowMessage(failure->Description());
-    return;
+  SaveRequest request;
+  request.is_new = edit_mode_ == kEditModeNew;
+  request.boxes = BoxTexts();
+  request.captions = Captions();
+  request.write_pending = write_pending_;
+  const SaveResult result = SaveRegion(global_, ui_, request);
+  write_pending_ = result.write_pending;
+  const RegionTexts& trimmed = result.trimmed;
+  SetBoxText(txtName_, trimmed.name);
+  SetBoxText(txtXPos_, trimmed.x_pos);
+  SetBoxText(txtYPos_, trimmed.y_pos);
+  SetBoxText(txtWidth_, trimmed.width);
+  SetBoxText(txtHeight_, trimmed.height);
+  switch (result.outcome) {
+    case SaveOutcome::kRefused:
+      Box(result.focus)->setFocus(Qt::OtherFocusReason);
+      return;
+    case SaveOutcome::kFailed:
+      return;
+    case SaveOutcome::kSaved:
+      ClearFields();
+      break;
+    case SaveOutcome::kUnchanged:
+      break;
   }
   accept();
 }

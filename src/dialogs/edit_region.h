@@ -54,6 +54,8 @@ class EditRegion : public QDialog {
   void txtHeight_LostFocus();
 
   QLabel* AddLabel(const char* name, const char* text, int left, int top, int width, int height);
+  // The dash between a row's two range labels, whose top is `row_top`.
+  QLabel* AddDash(const char* name, int row_top);
   EditBox* AddBox(const char* name, int left, int top, int width, int limit);
   EditBox* Box(RegionBox box) const;
   RegionTexts BoxTexts() const;
@@ -61,7 +63,6 @@ class EditRegion : public QDialog {
   void SetBoxText(EditBox* box, const std::string& text);
   void SetCaption(QLabel* label, const std::string& text);
   void SetMaxSizeLabel(QLabel* label, const MaxSizeLabel& value);
-  bool NameExistsInSession(std::optional<RegionFileSession>& session, const std::string& name);
   bool NameExistsInFile(const std::string& name);
 
   Global& global_;

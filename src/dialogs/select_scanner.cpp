@@ -1,6 +1,7 @@
 #include "dialogs/select_scanner.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
@@ -55,6 +56,16 @@ void SelectScanner::cmdOK_Click() {
     failure_ = error;
   }
   accept();
+}
+
+void SelectScanner::keyPressEvent(QKeyEvent* event) {
+  // There is no cancel button: Escape would end the dialog without a model, and the start-up
+  // would go on with none.
+  if (event->matches(QKeySequence::Cancel)) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void SelectScanner::ShowModal() {

@@ -27,6 +27,9 @@ class SelectScanner : public QDialog {
   // OK is thrown from here, after the dialog has gone; closing it any other way selects nothing.
   void ShowModal();
 
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void cmdOK_Click();
 

@@ -72,7 +72,7 @@ MaxSizeLabel MaxSizeFor(double position, double max_edge, double max_size, doubl
   const double room = max_edge - position;
   if (FallsBelowBound(room, max_size)) {
     label.red = FallsBelowBound(room, min_size);
-    label.caption = room >= 0 ? FormatValue(room, sep) : "0.00";
+    label.caption = FormatValue(room >= 0 ? room : 0, sep);
   } else {
     label.caption = FormatValue(max_size, sep);
   }

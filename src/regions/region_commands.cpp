@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "regions/region_file.h"
+#include "regions/save_region.h"
 #include "regions/startup.h"
 
 namespace quillmap {
@@ -47,12 +48,12 @@ DeleteOutcome DeleteRegions(ProfileDocument& doc, const std::vector<RegionToDele
   return outcome;
 }
 
-DeleteOutcome DeleteRegions(Global& global, const std::vector<RegionToDelete>& regions,
+DeleteOutcome DeleteRegions(RegionFileSession& session, const std::vector<RegionToDelete>& regions,
                             const std::string& default_region_name,
-                            const std::string& supplied_default_name) {
-  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
-  DeleteOutcome outcome = DeleteRegions(session.Document(), regions, default_region_name,
-                                        supplied_default_name, global.DecimalSeparator);
+                            const std::string& supplied_default_name, char sep) {
+  DeleteOutcome outcome =
+      DeleteRegions(session.Document(), regions, default_region_name, supplied_default_name, sep);
+  if (outcome.stopped_by) outcome.stopped_by = session.Explain(*outcome.stopped_by);
   session.Commit(kDeleteWriteMessage);
   return outcome;
 }
@@ -123,12 +124,12 @@ void RegionCommands::ModifyRow(int row) {
   }
   ReadRegion(global_, window_.CellText(row, kColumnSectionName));
   CheckRowStillHolds(global_.CurrentRegion, name);
-  const bool was_default = window_.DefaultRegionName() == global_.CurrentRegion.RegionName;
-  const bool saved = window_.RunEditDialog(kEditModeModify);
-  const std::string& saved_name = global_.CurrentRegion.RegionName;
-  if (saved && was_default && saved_name != window_.DefaultRegionName()) {
-    WriteDefaultRegionName(registry_, saved_name);
-    window_.SetDefaultRegionName(saved_name);
+  const std::string old_name = global_.CurrentRegion.RegionName;
+  if (!window_.RunEditDialog(kEditModeModify)) return;
+  reload_on_failure_ = true;  // the file holds the new name even if the registry refuses it
+  if (const auto renamed = FollowRenamedDefault(registry_, window_.DefaultRegionName(), old_name,
+                                                global_.CurrentRegion.RegionName)) {
+    window_.SetDefaultRegionName(*renamed);
   }
 }
 
@@ -160,8 +161,10 @@ void RegionCommands::DeleteRows(int first, int last) {
     regions.push_back({window_.CellText(row, kColumnCustom), window_.CellText(row, kColumnName),
                        window_.CellText(row, kColumnSectionName)});
   }
+  RegionFileSession session = RegionFileSession::Open(global_.RegionFilePath);
   const DeleteOutcome outcome =
-      DeleteRegions(global_, regions, window_.DefaultRegionName(), window_.SuppliedDefaultName());
+      DeleteRegions(session, regions, window_.DefaultRegionName(), window_.SuppliedDefaultName(),
+                    global_.DecimalSeparator);
   // Only once the file holds the deletion does the scanner software's default follow it.
   if (outcome.new_default_region_name) {
     WriteDefaultRegionName(registry_, *outcome.new_default_region_name);

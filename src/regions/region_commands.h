@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "regions/global.h"
+#include "regions/region_file.h"
 #include "regions/user_interface.h"
 #include "settings/error.h"
 #include "settings/profile.h"
@@ -54,6 +55,7 @@ class CommandWindow {
 };
 
 // The registry value RegionName that names the scanner software's default scan region.
+// Throws Error 5001 when the store cannot take it.
 void WriteDefaultRegionName(const RegistryStore& registry, const std::string& name);
 
 // One region to delete, as a list row shows it.
@@ -80,12 +82,12 @@ DeleteOutcome DeleteRegions(ProfileDocument& doc, const std::vector<RegionToDele
                             const std::string& default_region_name,
                             const std::string& supplied_default_name, char sep);
 
-// The same as one command on global.RegionFilePath: one read under the lock and one write of
-// what was deleted, also when a region stopped the deletion. Throws, with the file unchanged,
-// when it cannot be opened or written.
-DeleteOutcome DeleteRegions(Global& global, const std::vector<RegionToDelete>& regions,
+// The same as one command on the session's file: the deletions made before a stop are
+// written too. A refusal that the file's content caused is reported as a change on disk when the
+// file changed meanwhile. Throws, with the file unchanged, when it cannot be written.
+DeleteOutcome DeleteRegions(RegionFileSession& session, const std::vector<RegionToDelete>& regions,
                             const std::string& default_region_name,
-                            const std::string& supplied_default_name);
+                            const std::string& supplied_default_name, char sep);
 
 // The three commands. Each ends in one handler: any failure restores the normal pointer and is
 // shown by its description; a failure while deleting, and a change of the file made by another

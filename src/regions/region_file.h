@@ -54,6 +54,8 @@ struct RegionList {
   bool InvalidRegionsFound = false;
   // A NumRegions that is not a number or is above 32766, or an unreadable file: no rows.
   std::optional<Error> error;
+  // What the user should be told of an interrupted save met while reading, or empty.
+  std::string notice;
   // The last region shown, which the window keeps as CurrentRegion.
   std::optional<ScanRegion> last_shown;
 };
@@ -112,31 +114,34 @@ class RegionFileSession {
   ProfileDocument& Document() { return doc_; }
   const ProfileDocument& Document() const { return doc_; }
 
+  // What the user should be told of an interrupted save that opening met, or empty.
+  const std::string& Notice() const { return notice_; }
+
+  // The error to show for a refusal that the file's content caused: when the file has changed
+  // since it was read, the refusal came from a file another program was rewriting, and the
+  // change is reported instead.
+  Error Explain(const Error& refusal) const;
+
   // Writes the document when it differs from what was read. A refused write throws
   // Error(500, message_if_write_fails); a change on disk throws Error(kErrChangedOnDisk).
   void Commit(const std::string& message_if_write_fails);
 
  private:
   RegionFileSession() = default;
+  bool ChangedSinceRead() const;
 
   std::string path_;
   FileSystem* fs_ = nullptr;
   std::unique_ptr<FileLock> lock_;
   ProfileDocument doc_;
   FileSnapshot snapshot_;
+  std::string notice_;
 };
 
+inline constexpr const char* kRegionFileBusyMessage =
+    "The region file is being changed by another Quillmap window or tool. Please try again.";
 inline constexpr const char* kChangedOnDiskMessage =
     "The region file was changed by another program. Please try again.";
-
-// The edit dialog's save (FillCurrentRegion, WriteCurrentRegion) as one command on
-// global.RegionFilePath. global.CurrentRegion holds the box values even when writing fails.
-void SaveCurrentRegion(Global& global, bool is_new, const std::string& name, const std::string& x,
-                       const std::string& y, const std::string& width, const std::string& height);
-
-// Deletes global.CurrentRegion.SectionName as one command; CurrentRegion changes only when the
-// file was written.
-void DeleteRegion(Global& global);
 
 // RegionNameExists on the file as it is now, skipping global.CurrentRegion.SectionName.
 bool RegionNameExists(const Global& global, const std::string& typed_name);

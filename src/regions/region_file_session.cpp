@@ -1,5 +1,8 @@
 // One command on the region file: locked against Quillmap's other writers, read once, written
 // once, and never over a change that another program made in between.
+#include <unistd.h>
+
+#include <cerrno>
 #include <utility>
 
 #include "regions/region_file.h"
@@ -9,19 +12,88 @@ namespace quillmap {
 
 namespace {
 
-// The writers' lock, once a rewrite in place that a crash cut short has been finished under it.
-std::unique_ptr<FileLock> LockRegionFile(const std::string& region_file_path, FileSystem& fs,
-                                         int lock_timeout_ms) {
-  auto lock = std::make_unique<FileLock>(region_file_path, lock_timeout_ms);
-  if (!lock->Locked()) {
-    throw Error(kErrFileAccess,
-                "The region file is being changed by another Quillmap window or tool. Please "
-                "try again.");
+std::string Who(const WriterIdentity& writer) {
+  return DescribeWriter(writer) + " (" + WriterTime(writer) + ")";
+}
+
+// What a user is told of an interrupted save met on the way in; empty when nothing needs a word.
+std::string Notice(const InterruptedWrite& met) {
+  switch (met.outcome) {
+    case InterruptedWrite::Outcome::kNone:
+      return "";
+    case InterruptedWrite::Outcome::kFinished:
+      return "A save of the region file by " + Who(met.writer) +
+             " was interrupted. It has now been completed.";
+    case InterruptedWrite::Outcome::kLeftAlone:
+      return "A save of the region file by " + Who(met.writer) +
+             " was interrupted, and the file has been changed since. It was left as it is.";
+    case InterruptedWrite::Outcome::kHalfWritten:
+      break;
   }
-  RecoverInterruptedWrite(region_file_path, fs);
-  // Likewise the temporary files of a writer killed before it could rename or remove them.
-  RemoveStaleTemporaryFiles(region_file_path, fs);
+  throw Error(kErrFileAccess, "The region file was left half-written by an interrupted save by " +
+                                  Who(met.writer) +
+                                  ". It can be completed only by a user who may change the "
+                                  "file: please open Quillmap as such a user.");
+}
+
+// The lock of one command: exclusive for a writer, shared for a reader, except that a reader
+// that meets the record of an interrupted save and may write the file takes the exclusive lock
+// to finish it. Then, under the lock, what killed writers left behind is dealt with.
+std::unique_ptr<FileLock> LockRegionFile(const std::string& region_file_path, FileSystem& fs,
+                                         int lock_timeout_ms, bool writer, std::string* notice) {
+  const bool recover = writer || (HasInterruptedWriteRecord(region_file_path, fs) &&
+                                  fs.Access(region_file_path, W_OK) == 0);
+  auto lock = std::make_unique<FileLock>(
+      region_file_path, recover ? LockKind::kExclusive : LockKind::kShared, lock_timeout_ms, fs);
+  switch (lock->Outcome()) {
+    case LockOutcome::kLocked:
+      break;
+    case LockOutcome::kBusy:
+      if (lock->HolderKnown()) {
+        throw Error(kErrFileAccess, "The region file is being changed by " +
+                                        DescribeWriter(lock->Holder()) + " since " +
+                                        WriterTime(lock->Holder()) + ". Please try again.");
+      }
+      throw Error(kErrFileAccess, kRegionFileBusyMessage);
+    case LockOutcome::kNoPermission:
+      if (writer && lock->OpenError() == EROFS) {
+        throw Error(kErrFileAccess, "The region file " + region_file_path +
+                                        " cannot be changed: its file system is read-only.");
+      }
+      if (writer) {
+        throw Error(kErrFileAccess, "You do not have permission to change the region file " +
+                                        region_file_path + ".");
+      }
+      throw region_format::UnreadableFileError(region_file_path);
+    case LockOutcome::kFailed:
+      throw region_format::UnreadableFileError(region_file_path);
+  }
+  const std::string said = Notice(recover ? RecoverInterruptedWrite(region_file_path, fs)
+                                          : InspectInterruptedWrite(region_file_path, fs));
+  if (notice != nullptr) *notice = said;
+  if (recover) RemoveStaleTemporaryFiles(region_file_path, fs);
   return lock;
+}
+
+// The file as it settles; a file that another program keeps rewriting is reported as changed.
+void ReadSettled(const std::string& path, FileSystem& fs, FileSnapshot* snapshot) {
+  switch (ReadSettledSnapshot(path, snapshot, fs)) {
+    case ReadResult::kOk:
+      return;
+    case ReadResult::kUnreadable:
+      throw region_format::UnreadableFileError(path);
+    case ReadResult::kUnsettled:
+      throw Error(kErrChangedOnDisk, kChangedOnDiskMessage);
+  }
+}
+
+// A file whose text its own encoding breaks is refused: written back, it would lose characters.
+ProfileDocument ParseRegionFile(const std::string& path, std::string bytes) {
+  ProfileDocument doc = ProfileDocument::ParseOwned(std::move(bytes));
+  if (!doc.EncodingProblem().empty()) {
+    throw Error(kErrFileRead, "The region file " + path + " " + doc.EncodingProblem());
+  }
+  return doc;
 }
 
 }  // namespace
@@ -31,11 +103,23 @@ RegionFileSession RegionFileSession::Open(const std::string& region_file_path, F
   RegionFileSession session;
   session.path_ = region_file_path;
   session.fs_ = &fs;
-  session.lock_ = LockRegionFile(region_file_path, fs, lock_timeout_ms);
-  if (!LoadProfile(region_file_path, &session.doc_, &session.snapshot_, fs)) {
-    throw region_format::UnreadableFileError(region_file_path);
-  }
+  session.lock_ = LockRegionFile(region_file_path, fs, lock_timeout_ms, true, &session.notice_);
+  ReadSettled(region_file_path, fs, &session.snapshot_);
+  session.doc_ = ParseRegionFile(region_file_path, session.snapshot_.bytes);
   return session;
+}
+
+bool RegionFileSession::ChangedSinceRead() const {
+  FileSnapshot now;
+  return ReadSettledSnapshot(path_, &now, *fs_) != ReadResult::kOk ||
+         now.exists != snapshot_.exists || now.bytes != snapshot_.bytes;
+}
+
+Error RegionFileSession::Explain(const Error& refusal) const {
+  if (refusal.Number() != kErrChangedOnDisk && ChangedSinceRead()) {
+    return Error(kErrChangedOnDisk, kChangedOnDiskMessage);
+  }
+  return refusal;
 }
 
 RegionFileSession::RegionFileSession(RegionFileSession&&) noexcept = default;
@@ -60,34 +144,17 @@ void RegionFileSession::Commit(const std::string& message_if_write_fails) {
 
 namespace region_format {
 
-ProfileDocument LoadRegionDocument(const std::string& path) {
+ProfileDocument LoadRegionDocument(const std::string& path, std::string* notice) {
   constexpr int kLockTimeoutMs = 5000;  // as for a session
-  const std::unique_ptr<FileLock> lock = LockRegionFile(path, RealFileSystem(), kLockTimeoutMs);
-  // Nothing is written, so no snapshot is kept: the document holds the only copy of the bytes.
-  ProfileDocument doc;
-  if (!LoadProfile(path, &doc, nullptr)) throw UnreadableFileError(path);
-  return doc;
+  const std::unique_ptr<FileLock> lock =
+      LockRegionFile(path, RealFileSystem(), kLockTimeoutMs, false, notice);
+  FileSnapshot snapshot;
+  ReadSettled(path, RealFileSystem(), &snapshot);
+  // Nothing is written, so the document may take the bytes as they were read.
+  return ParseRegionFile(path, std::move(snapshot.bytes));
 }
 
 }  // namespace region_format
-
-void SaveCurrentRegion(Global& global, bool is_new, const std::string& name, const std::string& x,
-                       const std::string& y, const std::string& width, const std::string& height) {
-  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
-  const char sep = global.DecimalSeparator;
-  FillCurrentRegion(session.Document(), is_new, name, x, y, width, height, sep,
-                    global.CurrentRegion);
-  WriteCurrentRegion(session.Document(), is_new, global.CurrentRegion, sep);
-  session.Commit(FirstWriteMessage(is_new));
-}
-
-void DeleteRegion(Global& global) {
-  RegionFileSession session = RegionFileSession::Open(global.RegionFilePath);
-  ScanRegion current = global.CurrentRegion;
-  DeleteRegion(session.Document(), current, global.DecimalSeparator);
-  session.Commit(kDeleteWriteMessage);
-  global.CurrentRegion = std::move(current);
-}
 
 bool RegionNameExists(const Global& global, const std::string& typed_name) {
   return RegionNameExists(region_format::LoadRegionDocument(global.RegionFilePath),

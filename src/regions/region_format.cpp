@@ -98,7 +98,11 @@ std::string CustomerSlideSection(long long number) {
 }
 
 int NumRegions(const ProfileDocument& doc, char sep) {
-  return TextToInt16(doc.Read(kScanRegions, kNumRegions, "0"), sep);
+  try {
+    return TextToInt16(doc.Read(kScanRegions, kNumRegions, "0"), sep);
+  } catch (Error& error) {
+    throw error.SetKey(kNumRegionsKey);
+  }
 }
 
 RegionFileTexts FindRegionFileTexts(const ProfileDocument& doc, std::string_view section_name) {

@@ -14,6 +14,8 @@ namespace quillmap::region_format {
 
 inline constexpr std::string_view kScanRegions = "ScanRegions";
 inline constexpr std::string_view kNumRegions = "NumRegions";
+// The count as an error names where it was read.
+inline constexpr const char* kNumRegionsKey = "[ScanRegions] NumRegions";
 inline constexpr std::string_view kVelmoraDefault = "VelmoraDefault";
 inline constexpr std::string_view kDefaultRegionKey = "Region";
 inline constexpr std::string_view kUnknown = "*Unknown*";
@@ -27,7 +29,8 @@ std::string CustomerSlideSection(long long number);  // "CustomerSlide6"
 Error UnreadableFileError(const std::string& path);
 // Reads the whole file once, under the same lock as the writers (a writer that cannot replace
 // the file rewrites it in place, which a reader must not see halfway).
-ProfileDocument LoadRegionDocument(const std::string& path);
+// `notice` (optional) gets what the user should be told of an interrupted save met on the way.
+ProfileDocument LoadRegionDocument(const std::string& path, std::string* notice = nullptr);
 
 // NumRegions (default "0") as a 16-bit integer; throws a conversion error.
 int NumRegions(const ProfileDocument& doc, char sep);

@@ -66,7 +66,7 @@ RegionList LoadRegionList(const ProfileDocument& doc, bool custom_only, const Mo
   int count;
   try {
     count = region_format::NumRegions(doc, sep);
-    if (count > kMaxListedRegions) throw OverflowError();
+    if (count > kMaxListedRegions) throw OverflowError().SetKey(region_format::kNumRegionsKey);
   } catch (const Error& e) {
     list.error = e;
     return list;
@@ -114,14 +114,17 @@ RegionList LoadRegionList(const ProfileDocument& doc, bool custom_only, const Mo
 RegionList LoadRegionList(const std::string& region_file_path, bool custom_only,
                           const ModelLimits& limits, char sep) {
   ProfileDocument doc;
+  std::string notice;
   try {
-    doc = region_format::LoadRegionDocument(region_file_path);
+    doc = region_format::LoadRegionDocument(region_file_path, &notice);
   } catch (const Error& e) {
     RegionList list;
     list.error = e;
     return list;
   }
-  return LoadRegionList(doc, custom_only, limits, sep);
+  RegionList list = LoadRegionList(doc, custom_only, limits, sep);
+  list.notice = std::move(notice);
+  return list;
 }
 
 }  // namespace quillmap

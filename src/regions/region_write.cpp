@@ -24,7 +24,9 @@ using region_format::kUnknown;
 // would leave a file that no longer lists; below zero the new region would get a number that
 // no list shows.
 int NextRegionNumber(int count) {
-  if (count == std::numeric_limits<int16_t>::max()) throw OverflowError();
+  if (count == std::numeric_limits<int16_t>::max()) {
+    throw OverflowError().SetKey(region_format::kNumRegionsKey);
+  }
   if (count == std::numeric_limits<int16_t>::max() - 1) {
     throw Error(kErrOverflow, "The region file holds " + IntToText(count) +
                                   " regions, the most that can be listed. Please delete a "
@@ -182,7 +184,9 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
   const std::string& section_name = current.SectionName;
   const int deleted = RegionNumber(section_name, sep);
   const int count = region_format::NumRegions(doc, sep);
-  if (count == std::numeric_limits<int16_t>::min()) throw OverflowError();
+  if (count == std::numeric_limits<int16_t>::min()) {
+    throw OverflowError().SetKey(region_format::kNumRegionsKey);
+  }
   // A region outside 1..NumRegions means the list no longer shows the file; going on would
   // leave the last region beyond the count, out of every list.
   if (deleted < 1 || deleted > count) throw Error(kErrChangedOnDisk, kChangedOnDiskMessage);

@@ -1,5 +1,7 @@
 #include "regions/startup.h"
 
+#include "settings/file_system.h"
+
 #include <sys/stat.h>
 
 #include <exception>
@@ -16,6 +18,23 @@ namespace {
 // blanks such a read strips.
 std::string TrimBlanks(const std::string& text) { return std::string(TrimProfileBlanks(text)); }
 
+std::string WithSeparator(const std::string& folder) {
+  if (folder.empty() || folder.back() != kPathSeparator) return folder + kPathSeparator;
+  return folder;
+}
+
+// Sets SystemFilePath beside RegionFilePath; throws Error 5001 when either file is missing.
+void CheckDataFolder(Global& global) {
+  if (!FileExists(global.RegionFilePath)) {
+    throw Error(kErrFileAccess, kUnableToLocate + global.RegionFilePath);
+  }
+  // The system file has no second candidate folder: it must lie beside the region file.
+  global.SystemFilePath = global.DataFolderPath + kSystemFileName;
+  if (!FileExists(global.SystemFilePath)) {
+    throw Error(kErrFileAccess, kUnableToLocate + global.SystemFilePath);
+  }
+}
+
 std::string CornerCaption(double x, double y, char sep) {
   return "(" + FormatValue(x, sep) + ", " + FormatValue(y, sep) + ")";
 }
@@ -28,9 +47,12 @@ void RunSequence(const StartupInputs& inputs, Global& global, StartupWindow& win
   window.CentreOnScreen();
   window.SetupToolbar();
 
-  SettleDataFolder(ReadRegistryString(inputs.registry, RegistryRoot::kLocalMachine, kMicroarrayKey,
-                                      kPathValue, ""),
-                   inputs.program_folder, global);
+  // A store that could not be read in full is told in a message, once.
+  RegistryStore registry = inputs.registry;
+  registry.TellProblemsTo([&ui](const std::string& text) { ui.ShowMessage(text); });
+  SettleDataFolder(
+      ReadRegistryString(registry, RegistryRoot::kLocalMachine, kMicroarrayKey, kPathValue, ""),
+      inputs.program_folder, global);
 
   ChooseModel(global.SystemFilePath, command_line_text, global.Scanner,
               [&window] { window.ShowSelectScanner(); });
@@ -44,7 +66,7 @@ void RunSequence(const StartupInputs& inputs, Global& global, StartupWindow& win
   window.ShowWindow();
 
   const std::string default_region_name = TrimBlanks(ReadRegistryString(
-      inputs.registry, RegistryRoot::kCurrentUser, kScanOptionsKey, kRegionNameValue, ""));
+      registry, RegistryRoot::kCurrentUser, kScanOptionsKey, kRegionNameValue, ""));
   window.SetDefaultRegionName(default_region_name);
   if (default_region_name.empty()) {
     ui.ShowMessage(kDefaultRegionNotSetMessage, MessageButtons::kOk, MessageIcon::kInformation);
@@ -58,9 +80,7 @@ void RunSequence(const StartupInputs& inputs, Global& global, StartupWindow& win
 }  // namespace
 
 std::string FolderWithSeparator(const std::string& folder) {
-  std::string result = TrimBlanks(folder);
-  if (result.empty() || result.back() != kPathSeparator) result += kPathSeparator;
-  return result;
+  return WithSeparator(TrimBlanks(folder));
 }
 
 void SettleDataFolder(const std::string& folder, const std::optional<std::string>& fallback_folder,
@@ -71,19 +91,18 @@ void SettleDataFolder(const std::string& folder, const std::optional<std::string
   };
   use_folder(folder);
   if (!FileExists(global.RegionFilePath) && fallback_folder) use_folder(*fallback_folder);
-  if (!FileExists(global.RegionFilePath)) {
-    throw Error(kErrFileAccess, kUnableToLocate + global.RegionFilePath);
-  }
-  // The system file has no second candidate folder: it must lie beside the region file.
-  global.SystemFilePath = global.DataFolderPath + kSystemFileName;
-  if (!FileExists(global.SystemFilePath)) {
-    throw Error(kErrFileAccess, kUnableToLocate + global.SystemFilePath);
-  }
+  CheckDataFolder(global);
+}
+
+void SettleNamedDataFolder(const std::string& folder, Global& global) {
+  global.DataFolderPath = WithSeparator(folder);
+  global.RegionFilePath = global.DataFolderPath + kRegionFileName;
+  CheckDataFolder(global);
 }
 
 bool FileExists(const std::string& path) {
   struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  return RealFileSystem().Stat(path, &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 StartupOutcome RunStartup(const StartupInputs& inputs, Global& global, StartupWindow& window,

@@ -87,5 +87,7 @@ bool FileExists(const std::string& path);
 // and the two file paths; throws Error 5001 "Unable to locate " + the path of a missing file.
 void SettleDataFolder(const std::string& folder, const std::optional<std::string>& fallback_folder,
                       Global& global);
+// The same for a folder that the user names, taken exactly as given: its blanks belong to it.
+void SettleNamedDataFolder(const std::string& folder, Global& global);
 
 }  // namespace quillmap

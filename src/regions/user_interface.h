@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "settings/error.h"
+
 namespace quillmap {
 
 enum class MessageButtons { kOk, kYesNo };
@@ -20,6 +22,9 @@ class UserInterface {
   virtual MessageAnswer ShowMessage(const std::string& text,
                                     MessageButtons buttons = MessageButtons::kOk,
                                     MessageIcon icon = MessageIcon::kNone) = 0;
+  // A failure: the window shows its description; the command-line tool adds the file and the
+  // key that a conversion error came from.
+  virtual void ShowError(const Error& error) { ShowMessage(error.Description()); }
   // The program-wide busy (hourglass) pointer.
   virtual void SetBusy(bool busy) = 0;
   // Opens the help document (F1 in every window, the Help commands).

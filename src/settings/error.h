@@ -26,9 +26,24 @@ class Error : public std::exception {
   const std::string& Description() const { return description_; }
   const char* what() const noexcept override { return description_.c_str(); }
 
+  // Where the value that raised the error was read, as far as the reader knows: the file and
+  // the key ("[ScanRegions] NumRegions"). The window shows the description alone.
+  const std::string& File() const { return file_; }
+  const std::string& Key() const { return key_; }
+  Error& SetFile(std::string file) {
+    file_ = std::move(file);
+    return *this;
+  }
+  Error& SetKey(std::string key) {
+    key_ = std::move(key);
+    return *this;
+  }
+
  private:
   int number_;
   std::string description_;
+  std::string file_;
+  std::string key_;
 };
 
 inline Error TypeMismatchError() { return Error(kErrTypeMismatch, "Type mismatch"); }

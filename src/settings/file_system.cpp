@@ -1,5 +1,6 @@
 #include "settings/file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -72,6 +73,30 @@ int FileSystem::Exchange(const std::string& a, const std::string& b) {
   return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE);
 }
 
+int FileSystem::Link(const std::string& from, const std::string& to) {
+  return ::link(from.c_str(), to.c_str());
+}
+
+int FileSystem::Fstat(int fd, struct stat* out) { return ::fstat(fd, out); }
+
+int FileSystem::Access(const std::string& path, int mode) { return ::access(path.c_str(), mode); }
+
+int FileSystem::LockControl(int fd, int command, struct flock* lock) {
+  return ::fcntl(fd, command, lock);
+}
+
+int FileSystem::ListFolder(const std::string& folder, std::vector<std::string>* names) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return -1;
+  names->clear();
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names->emplace_back(name);
+  }
+  ::closedir(dir);
+  return 0;
+}
+
 FileSystem& RealFileSystem() {
   static PosixFileSystem fs;
   return fs;
@@ -123,13 +148,8 @@ bool EnsurePrivateFolder(const std::string& folder, FileSystem& fs) {
   return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
 }
 
-std::string UserRuntimeFolder() {
-  const std::string runtime = AbsoluteEnv("XDG_RUNTIME_DIR");
-  return runtime.empty() ? TmpUserFolder() : runtime;
-}
-
 std::string UserStateFolder() {
-  // Not the runtime folder: a side copy must outlive the power cut that made it necessary.
+  // Not the runtime folder: the record must outlive the power cut that made it necessary.
   const std::string state = AbsoluteEnv("XDG_STATE_HOME");
   if (!state.empty()) return state + "/quillmap";
   const std::string home = AbsoluteEnv("HOME");

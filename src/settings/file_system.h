@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+struct flock;
 
 namespace quillmap {
 
@@ -36,6 +39,16 @@ class FileSystem {
   // renameat2(2) with RENAME_EXCHANGE: the two names swap their files in one step. -1 with
   // errno EINVAL (or ENOSYS) where the file system cannot.
   virtual int Exchange(const std::string& a, const std::string& b);
+  // link(2): gives a file a second name; fails with EEXIST when the name is taken, which makes
+  // it the one way to create a file only where none exists.
+  virtual int Link(const std::string& from, const std::string& to);
+  virtual int Fstat(int fd, struct stat* out);
+  // access(2).
+  virtual int Access(const std::string& path, int mode);
+  // fcntl(2) with a lock record: F_OFD_SETLK, F_OFD_GETLK.
+  virtual int LockControl(int fd, int command, struct flock* lock);
+  // The names in `folder` other than "." and "..": 0, or -1 with errno.
+  virtual int ListFolder(const std::string& folder, std::vector<std::string>* names);
 };
 
 // The process-wide pass-through to the real calls (stateless).
@@ -58,11 +71,9 @@ std::string PathHash(std::string_view canonical_path);
 // (not a link) that the user owns and that nobody else may write to.
 bool EnsurePrivateFolder(const std::string& folder, FileSystem& fs = RealFileSystem());
 
-// Where the user's lock files live: $XDG_RUNTIME_DIR, else /tmp/quillmap-<uid>. Not created.
-std::string UserRuntimeFolder();
-
-// Where side copies that must survive a restart live: $XDG_STATE_HOME/quillmap, else
-// $HOME/.local/state/quillmap, else /tmp/quillmap-<uid>. Not created.
+// Where the record of an interrupted rewrite lives when the file's own folder takes no new files:
+// $XDG_STATE_HOME/quillmap, else $HOME/.local/state/quillmap, else /tmp/quillmap-<uid>. Not
+// created.
 std::string UserStateFolder();
 
 }  // namespace quillmap

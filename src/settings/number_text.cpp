@@ -212,7 +212,8 @@ std::string FormatValue(double value, char sep) {
   const auto result =
       std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 2);
   std::string text(buffer, result.ptr);
-  if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  // A negative number keeps its sign however small ("-0.00"); zero itself has none.
+  if (value == 0 && text[0] == '-') text.erase(0, 1);
   UseSeparator(&text, sep);
   return text;
 }

@@ -35,7 +35,8 @@ std::string IntToText(long long value);
 // "#0.00": at least one digit before the separator, exactly two after it, rounded to the
 // nearest hundredth of the double's exact binary value (so 2.675, stored just below, gives 2.67
 // and 12.345, stored just above, 12.35; an exact binary half such as 0.125 goes to the even
-// neighbour, 0.12). A result of zero has no minus sign. Not finite: "nan", "inf", "-inf".
+// neighbour, 0.12). A negative number keeps its minus sign, also where it rounds to zero
+// (-0.004 gives -0.00); zero, -0 included, has none. Not finite: "nan", "inf", "-inf".
 std::string FormatValue(double value, char sep);
 
 // True when Value - Bound (or Bound - Value) is 0.01 or more, computed in double precision;

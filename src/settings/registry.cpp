@@ -6,17 +6,20 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <iostream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "settings/atomic_file.h"
+#include "settings/file_lock.h"
+#include "settings/error.h"
+#include "settings/reg_file.h"
 
 namespace quillmap {
 namespace {
 
-constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // A new file gets Unix line breaks; an existing file keeps its own.
 constexpr std::string_view kNewFileLineBreak = "\n";
 
@@ -67,145 +70,16 @@ std::string Quote(std::string_view text) {
   return quoted;
 }
 
-// Reads a quoted string starting at text[*pos] == '"'; only \\ and \" are escapes.
-bool ParseQuoted(std::string_view text, size_t* pos, std::string* out) {
-  out->clear();
-  for (size_t i = *pos + 1; i < text.size(); ++i) {
-    if (text[i] == '"') {
-      *pos = i + 1;
-      return true;
-    }
-    if (text[i] == '\\') {
-      if (i + 1 >= text.size() || (text[i + 1] != '\\' && text[i + 1] != '"')) return false;
-      ++i;
-    }
-    *out += text[i];
-  }
-  return false;
-}
-
-bool IsTypeCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '(' ||
-         c == ')';
-}
-
-enum class EntryKind { kOther, kSection, kValue };
-
-// One logical line of the file: a header, blank or comment line, a section, or a value with
-// its continuation lines.
-struct Entry {
-  EntryKind kind = EntryKind::kOther;
-  size_t begin = 0;        // first byte
-  size_t content_end = 0;  // end of the last line, before its line break
-  size_t end = 0;          // after the line break
-  size_t name_end = 0;     // value: just after the name as written
-  std::string key;         // section: its key path; value: its section's
-  std::string name;        // value: "" for "@"
-  bool is_string = false;
-  std::string text;  // the string, when is_string
-};
-
-struct RegFile {
-  std::vector<Entry> entries;
-  std::string line_break;
-};
-
-// Parses a value line's text (line break excluded); `*continued` tells that the data goes on
-// in the next line.
-bool ParseValueLine(std::string_view line, size_t offset, Entry* entry, bool* continued) {
-  size_t pos = 0;
-  while (pos < line.size() && IsBlank(line[pos])) ++pos;
-  if (line[pos] == '@') {
-    entry->name.clear();
-    ++pos;
-  } else if (!ParseQuoted(line, &pos, &entry->name)) {
-    return false;
-  }
-  entry->name_end = offset + pos;
-  while (pos < line.size() && IsBlank(line[pos])) ++pos;
-  if (pos >= line.size() || line[pos] != '=') return false;
-  ++pos;
-  while (pos < line.size() && IsBlank(line[pos])) ++pos;
-  *continued = false;
-  if (pos < line.size() && line[pos] == '"') {
-    if (!ParseQuoted(line, &pos, &entry->text)) return false;
-    entry->is_string = true;
-    return Trim(line.substr(pos)).empty();
-  }
-  const std::string_view data = Trim(line.substr(pos));
-  if (data == "-") return true;  // a deletion mark: no string
-  size_t type_end = 0;
-  while (type_end < data.size() && IsTypeCharacter(data[type_end])) ++type_end;
-  if (type_end == 0 || type_end >= data.size() || data[type_end] != ':') return false;
-  *continued = data.back() == '\\';
-  return true;
-}
-
-// False when the text is not a registry export as this store writes and reads it.
-bool ParseRegFile(std::string_view bytes, RegFile* file) {
-  const size_t first_break = bytes.find('\n');
-  file->line_break =
-      (first_break != std::string_view::npos && first_break > 0 && bytes[first_break - 1] == '\r')
-          ? "\r\n"
-          : (first_break != std::string_view::npos ? "\n" : kNewFileLineBreak);
-  std::string current_key;
-  bool in_section = false;
-  bool continuing = false;
-  size_t pos = bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom ? kUtf8Bom.size() : 0;
-  bool first = true;
-  while (pos < bytes.size()) {
-    const size_t newline = bytes.find('\n', pos);
-    const size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
-    size_t content_end = newline == std::string_view::npos ? bytes.size() : newline;
-    if (content_end > pos && bytes[content_end - 1] == '\r') --content_end;
-    const std::string_view line = bytes.substr(pos, content_end - pos);
-    const std::string_view trimmed = Trim(line);
-
-    if (continuing) {
-      Entry& value = file->entries.back();
-      value.content_end = content_end;
-      value.end = end;
-      continuing = !trimmed.empty() && trimmed.back() == '\\';
-      pos = end;
-      continue;
-    }
-    Entry entry;
-    entry.begin = pos;
-    entry.content_end = content_end;
-    entry.end = end;
-    if (first) {
-      if (trimmed != kHeader) return false;
-      first = false;
-    } else if (trimmed.empty() || trimmed.front() == ';') {
-      // blank line or comment
-    } else if (trimmed.front() == '[') {
-      if (trimmed.size() < 2 || trimmed.back() != ']') return false;
-      entry.kind = EntryKind::kSection;
-      current_key = std::string(trimmed.substr(1, trimmed.size() - 2));
-      entry.key = current_key;
-      in_section = true;
-    } else {
-      if (!in_section) return false;
-      entry.kind = EntryKind::kValue;
-      entry.key = current_key;
-      if (!ParseValueLine(line, pos, &entry, &continuing)) return false;
-    }
-    file->entries.push_back(std::move(entry));
-    pos = end;
-  }
-  return !first && !continuing;
-}
-
-bool KeyMatches(const Entry& entry, std::string_view key_path) {
+bool KeyMatches(const RegEntry& entry, std::string_view key_path) {
   return SameIgnoringCase(WithoutClosingBackslashes(entry.key), key_path);
 }
 
 // The entry that a read of the value sees: the last definition in any section of the key.
-const Entry* FindValue(const RegFile& file, std::string_view key_path,
-                       std::string_view value_name) {
-  const Entry* found = nullptr;
-  for (const Entry& entry : file.entries) {
-    if (entry.kind == EntryKind::kValue && KeyMatches(entry, key_path) &&
+const RegEntry* FindValue(const RegFile& file, std::string_view key_path,
+                          std::string_view value_name) {
+  const RegEntry* found = nullptr;
+  for (const RegEntry& entry : file.entries) {
+    if (entry.kind == RegEntryKind::kValue && KeyMatches(entry, key_path) &&
         SameIgnoringCase(entry.name, value_name)) {
       found = &entry;
     }
@@ -214,24 +88,38 @@ const Entry* FindValue(const RegFile& file, std::string_view key_path,
 }
 
 // The last line of the key's last section: its last value, or its header.
-const Entry* FindInsertionPoint(const RegFile& file, std::string_view key_path) {
-  const Entry* point = nullptr;
-  for (const Entry& entry : file.entries) {
-    if (entry.kind != EntryKind::kOther && KeyMatches(entry, key_path)) point = &entry;
+const RegEntry* FindInsertionPoint(const RegFile& file, std::string_view key_path) {
+  const RegEntry* point = nullptr;
+  for (const RegEntry& entry : file.entries) {
+    if ((entry.kind == RegEntryKind::kSection || entry.kind == RegEntryKind::kValue) &&
+        KeyMatches(entry, key_path)) {
+      point = &entry;
+    }
   }
   return point;
 }
 
 // mkdir -p for the folders above `path`.
 bool MakeParentFolders(const std::string& path) {
+  FileSystem& fs = RealFileSystem();
   for (size_t slash = path.find('/', 1); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
     const std::string folder = path.substr(0, slash);
     struct stat info;
-    if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) continue;
-    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (fs.Stat(folder, &info) == 0 && S_ISDIR(info.st_mode)) continue;
+    if (fs.Mkdir(folder, 0777) != 0 && errno != EEXIST) return false;
   }
   return true;
+}
+
+// A store is shared like the region file: a writer holds its lock, and a reader that meets an
+// interrupted save of it takes the lock to finish that save first.
+std::unique_ptr<FileLock> LockStore(const std::string& path, bool writer) {
+  const bool recover = writer || HasInterruptedWriteRecord(path);
+  auto lock =
+      std::make_unique<FileLock>(path, recover ? LockKind::kExclusive : LockKind::kShared);
+  if (recover && lock->Locked()) RecoverInterruptedWrite(path);
+  return lock;
 }
 
 std::string HomeFolder() {
@@ -249,12 +137,14 @@ std::string JoinPath(const std::string& folder, const char* file) {
 }  // namespace
 
 RegistryStore::RegistryStore(const std::string& folder_for_both)
-    : local_machine_path_(JoinPath(folder_for_both, "HKEY_LOCAL_MACHINE.reg")),
-      current_user_path_(JoinPath(folder_for_both, "HKEY_CURRENT_USER.reg")) {}
+    : RegistryStore(JoinPath(folder_for_both, "HKEY_LOCAL_MACHINE.reg"),
+                    JoinPath(folder_for_both, "HKEY_CURRENT_USER.reg")) {}
 
 RegistryStore::RegistryStore(std::string local_machine_path, std::string current_user_path)
     : local_machine_path_(std::move(local_machine_path)),
-      current_user_path_(std::move(current_user_path)) {}
+      current_user_path_(std::move(current_user_path)) {
+  TellProblemsTo([](const std::string& text) { std::cerr << text << '\n'; });
+}
 
 RegistryStore RegistryStore::FromEnvironment() {
   const char* folder = std::getenv("QUILLMAP_REGISTRY");
@@ -270,64 +160,101 @@ const std::string& RegistryStore::FilePath(RegistryRoot root) const {
   return root == RegistryRoot::kLocalMachine ? local_machine_path_ : current_user_path_;
 }
 
+void RegistryStore::TellProblemsTo(std::function<void(const std::string& text)> handler) {
+  problems_ = std::make_shared<Problems>();
+  problems_->handler = std::move(handler);
+}
+
+void RegistryStore::TellProblem(const std::string& path, const std::string& text) const {
+  if (problems_->told_paths.insert(path).second) problems_->handler(text);
+}
+
 std::string ReadRegistryString(const RegistryStore& store, RegistryRoot root,
                                std::string_view sub_key, std::string_view value_name,
                                std::string_view default_value) {
   const std::string& path = store.FilePath(root);
-  RecoverInterruptedWrite(path);
+  const std::unique_ptr<FileLock> lock = LockStore(path, false);
   FileSnapshot snapshot;
   RegFile file;
-  if (!ReadFileSnapshot(path, &snapshot) || !snapshot.exists ||
-      !ParseRegFile(snapshot.bytes, &file)) {
+  std::string why;
+  if (!ReadFileSnapshot(path, &snapshot)) {
+    store.TellProblem(path, "Unable to read " + path + ": its settings are not used.");
     return std::string(default_value);
   }
-  const Entry* value = FindValue(file, KeyPath(root, sub_key), value_name);
+  if (!snapshot.exists) return std::string(default_value);
+  if (!ParseRegFile(snapshot.bytes, &file, &why)) {
+    store.TellProblem(path, path + " " + why + ": its settings are not used.");
+    return std::string(default_value);
+  }
+  if (file.first_not_understood_line != 0) {
+    store.TellProblem(path, "Some lines of " + path + " could not be read (the first is line " +
+                                std::to_string(file.first_not_understood_line) +
+                                "): the settings of its other lines are used, and those lines "
+                                "are kept as they are.");
+  }
+  const RegEntry* value = FindValue(file, KeyPath(root, sub_key), value_name);
   if (value == nullptr || !value->is_string) return std::string(default_value);
-  return value->text.substr(0, value->text.find('\0'));
+  return value->string_value.substr(0, value->string_value.find('\0'));
 }
 
 void WriteRegistryString(const RegistryStore& store, RegistryRoot root, std::string_view sub_key,
                          std::string_view value_name, std::string_view value) {
+  const std::string& path = store.FilePath(root);
+  const auto fail = [&](const std::string& why) {
+    throw Error(kErrFileAccess,
+                "Unable to write " +
+                    (value_name.empty() ? std::string("@") : std::string(value_name)) + " to " +
+                    path + ": " + why);
+  };
   value = value.substr(0, value.find('\0'));
   for (std::string_view text : {sub_key, value_name, value}) {
-    if (text.find_first_of("\r\n") != std::string_view::npos) return;
+    if (text.find_first_of("\r\n") != std::string_view::npos) fail("a line break cannot be stored");
   }
-  const std::string& path = store.FilePath(root);
-  RecoverInterruptedWrite(path);
+  const std::unique_ptr<FileLock> lock = LockStore(path, true);
+  if (lock->Outcome() == LockOutcome::kBusy) fail("another program is changing the file");
   FileSnapshot snapshot;
-  if (!ReadFileSnapshot(path, &snapshot)) return;
-  // An empty file has nothing to keep: it is started like a new one.
-  std::string bytes = snapshot.bytes.empty() ? std::string(kHeader) + std::string(kNewFileLineBreak)
-                                             : snapshot.bytes;
+  if (!ReadFileSnapshot(path, &snapshot)) fail("the file cannot be read");
   RegFile file;
-  if (!ParseRegFile(bytes, &file)) return;
+  std::string why;
+  if (!ParseRegFile(snapshot.bytes, &file, &why)) fail("the file " + why);
+  // An empty file has nothing to keep: it is started like a new one.
+  std::string& text = file.text;
+  if (file.entries.empty()) {
+    const RegEncoding encoding = file.encoding;
+    ParseRegFile(std::string(kRegHeader) + std::string(kNewFileLineBreak), &file, &why);
+    file.encoding = encoding;
+  }
   const std::string& line_break = file.line_break;
   const std::string key_path = KeyPath(root, sub_key);
   const std::string data = Quote(value);
 
-  if (const Entry* old = FindValue(file, key_path, value_name)) {
-    // Keeps the name as the file spells it; continuation lines of the old data go with it.
-    const std::string line = bytes.substr(old->begin, old->name_end - old->begin) + "=" + data;
-    const std::string old_break = bytes.substr(old->content_end, old->end - old->content_end);
-    bytes.replace(old->begin, old->end - old->begin, line + old_break);
+  if (const RegEntry* old = FindValue(file, key_path, value_name)) {
+    // Keeps the name as the file spells it, and a comment after the data; continuation lines
+    // of the old data go with it.
+    text.replace(old->data_begin, old->data_end - old->data_begin, data);
   } else {
     const std::string line =
         (value_name.empty() ? std::string("@") : Quote(value_name)) + "=" + data;
-    if (const Entry* point = FindInsertionPoint(file, key_path)) {
+    if (const RegEntry* point = FindInsertionPoint(file, key_path)) {
       const bool has_break = point->end > point->content_end;
-      bytes.insert(point->end, has_break ? line + line_break : line_break + line + line_break);
+      text.insert(point->end, has_break ? line + line_break : line_break + line + line_break);
     } else {
-      if (!bytes.empty() && bytes.back() != '\n') bytes += line_break;
-      const Entry& last = file.entries.back();
-      if (!Trim(std::string_view(bytes).substr(last.begin, last.content_end - last.begin))
-               .empty()) {
-        bytes += line_break;  // a blank line before the key
+      if (!text.empty() && text.back() != '\n') text += line_break;
+      const RegEntry& last = file.entries.back();
+      if (!Trim(std::string_view(text).substr(last.begin, last.content_end - last.begin)).empty()) {
+        text += line_break;  // a blank line before the key
       }
-      bytes += "[" + key_path + "]" + line_break + line + line_break;
+      text += "[" + key_path + "]" + line_break + line + line_break;
     }
   }
-  if (!snapshot.exists && !MakeParentFolders(path)) return;
-  AtomicWriteFile(path, bytes, &snapshot);
+  std::string bytes;
+  if (!EncodeRegText(file.encoding, text, &bytes)) {
+    fail("the file's encoding cannot hold the text");
+  }
+  if (!snapshot.exists && !MakeParentFolders(path)) fail("its folder cannot be made");
+  const WriteResult result = AtomicWriteFile(path, bytes, &snapshot);
+  if (result == WriteResult::kChangedOnDisk) fail("another program changed the file meanwhile");
+  if (result != WriteResult::kOk) fail("the file cannot be replaced");
 }
 
 }  // namespace quillmap

@@ -99,11 +99,15 @@ ModelLimits LimitsAt(std::string_view bytes, size_t offset) {
   return limits;
 }
 
+Error ModelCountOverflow(const std::string& path) {
+  return OverflowError().SetFile(path).SetKey("ModelCount");
+}
+
 // ModelCount taken as the 16-bit count; values outside that range overflow before any record.
 int32_t ModelCountOf(std::string_view bytes, const std::string& path) {
   if (bytes.size() < kSystemFileHeaderSize) throw ReadError(path);
   int32_t count = Int32At(bytes, 4);
-  if (count > INT16_MAX || count < INT16_MIN) throw OverflowError();
+  if (count > INT16_MAX || count < INT16_MIN) throw ModelCountOverflow(path);
   return count;
 }
 
@@ -171,7 +175,7 @@ void ParseModelList(std::string_view bytes, const std::string& system_file_path,
   for (int32_t i = 0; i < count; ++i) {
     state.ModelList.push_back(RecordName(RecordAt(bytes, i, system_file_path)));
   }
-  if (count > kMaxReadableModelCount) throw OverflowError();
+  if (count > kMaxReadableModelCount) throw ModelCountOverflow(system_file_path);
 }
 
 std::vector<ModelLimits> LoadModelTable(const std::string& system_file_path, ScannerState& state) {
@@ -205,7 +209,7 @@ void ParseSelectModel(std::string_view bytes, const std::string& system_file_pat
       return;
     }
   }
-  if (count > kMaxReadableModelCount) throw OverflowError();
+  if (count > kMaxReadableModelCount) throw ModelCountOverflow(system_file_path);
   throw ModelNotFoundError(name, system_file_path);
 }
 

@@ -17,6 +17,7 @@
 
 #include "app/region_window.h"
 #include "regions/startup.h"
+#include "settings/temp_folder.h"
 #include "support/fake_ui.h"
 #include "sysfile/system_file_writer.h"
 
@@ -46,15 +47,9 @@ inline void OnModalDialog(std::function<void(QWidget*)> action) {
   timer->start();
 }
 
-inline std::string ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "";
-}
-
+inline std::string ReadFile(const QString& path) { return ReadBytes(path.toStdString()); }
 inline void WriteFile(const QString& path, const std::string& bytes) {
-  QFile file(path);
-  file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-  file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  WriteBytes(path.toStdString(), bytes);
 }
 
 class AppTest : public ::testing::Test {

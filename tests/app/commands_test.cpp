@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -107,14 +108,17 @@ TEST_F(CommandsTest, NewAddsTheRegionToTheGridAndSelectsItUnlessTheFileIsReadOnl
 
 TEST_F(CommandsTest, ModifyByDoubleClickRefreshesTheRowAndTheDefaultName) {
   QTableView* grid = Find<QTableView>("MSFlexGrid1");
-  window_->SelectRows(8, 8);
-  const QPoint row_8 = grid->visualRect(grid->model()->index(7, 1)).center();
+  QTest::mouseClick(Find<QCheckBox>("chkCustomOnly"), Qt::LeftButton);  // two rows, room below
+  window_->SelectRows(2, 2);
+  const QPoint below(grid->viewport()->width() / 2, grid->viewport()->height() - 2);
   AnswerDialog({{"txtName", "Customer Slide"}}, "cmdSave");
-  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row_8);
-  QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row_8);
+  // Below the rows a click keeps the highlight that the commands follow; a double-click modifies.
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, below);
+  EXPECT_TRUE(grid->selectionModel()->isRowSelected(1));
+  QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, below);
   EXPECT_EQ(dialog_title_, "Modify Region");
-  EXPECT_EQ(window_->CellText(8, 1), "Customer Slide");
-  EXPECT_EQ(Selected(), std::make_pair(8, 8));
+  EXPECT_EQ(window_->CellText(2, 1), "Customer Slide");
+  EXPECT_EQ(Selected(), std::make_pair(2, 2));
   EXPECT_EQ(window_->DefaultRegionName(), "Customer Slide");
   EXPECT_NE(ReadFile(Registry() + "/HKEY_CURRENT_USER.reg").find("=\"Customer Slide\""),
             std::string::npos);

@@ -2,9 +2,12 @@
 // starts the program, and one instance runs per user.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 #include <string>
 
@@ -60,21 +63,33 @@ TEST_F(ProcessTest, VersionAndHelpAnswerWithoutADisplayWhereverTheyStand) {
   }
 }
 
-TEST_F(ProcessTest, ASecondStartRestoresTheFirstAndEndsSilently) {
+// While the first starts, it shows the scanner selection (models in file order) and no window.
+TEST_F(ProcessTest, ASecondStartBringsForwardTheScannerChoiceOrTheWindowAndEndsSilently) {
   SingleInstance first(runtime_.path());
-  RegionWindow window(global_, ui_, &first);
-  ASSERT_FALSE(first.EarlierInstanceRunning());
-  window.show();
-  window.showMinimized();
-  ASSERT_TRUE(WaitFor([&] { return window.isMinimized(); }));
-
-  // A registry folder that does not exist would stop the second with a message if it read it.
-  auto second = Launch({"-platform", "offscreen"}, root_.path() + "/no-registry");
-  ASSERT_TRUE(WaitFor([&] { return second->state() == QProcess::NotRunning; }, 20000));
-  EXPECT_TRUE(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
-  EXPECT_TRUE(WaitFor([&] { return !window.isMinimized(); }));
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(window.size(), window.FixedSize());
+  window_ = std::make_unique<RegionWindow>(global_, ui_, &first);
+  auto minimize_and_start_again = [&](QWidget* shown) {
+    shown->showMinimized();
+    EXPECT_TRUE(WaitFor([&] { return shown->isMinimized(); }));
+    // A registry folder that does not exist would stop the second with a message if it read it.
+    auto second = Launch({"-platform", "offscreen"}, root_.path() + "/no-registry");
+    EXPECT_TRUE(WaitFor([&] { return second->state() == QProcess::NotRunning; }, 20000));
+    EXPECT_TRUE(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
+    EXPECT_TRUE(WaitFor([&] { return !shown->isMinimized(); })) << "not brought forward";
+  };
+  QStringList listed;
+  OnModalDialog([&](QWidget* dialog) {
+    minimize_and_start_again(dialog);
+    auto* combo = dialog->findChild<QComboBox*>("cboScanner");
+    for (int i = 0; i < combo->count(); ++i) listed << combo->itemText(i);
+    listed << combo->currentText();
+    combo->setCurrentIndex(0);
+    QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+  });
+  ASSERT_EQ(Start(""), StartupOutcome::kRunning);
+  EXPECT_EQ(listed.join(' ').toStdString() + " " + global_.Scanner.ScannerModel,
+            "VX6600 VX4400 VX2200e VX2200e VX6600");
+  minimize_and_start_again(window_.get());
+  EXPECT_EQ(window_->size(), window_->FixedSize());
 }
 
 TEST_F(ProcessTest, ACrashedInstancesLockIsTakenOver) {

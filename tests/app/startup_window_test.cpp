@@ -26,31 +26,18 @@ class StartupWindowTest : public AppTest {
   }
 };
 
-TEST_F(StartupWindowTest, TheDialogListsModelsInFileOrderAndOkSelects) {
-  QStringList listed;
-  OnModalDialog([&](QWidget* dialog) {
-    auto* combo = dialog->findChild<QComboBox*>("cboScanner");
-    for (int i = 0; i < combo->count(); ++i) listed << combo->itemText(i);
-    listed << combo->currentText();
-    combo->setCurrentIndex(0);
-    QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-  });
-  EXPECT_EQ(Start(""), StartupOutcome::kRunning);
-  EXPECT_EQ(listed.join(' '), "VX6600 VX4400 VX2200e VX2200e");
-  EXPECT_EQ(Captions(), "Scanner VX6600|(2.00, 0.50)|(73.00, 24.50)|");
-}
-
 TEST_F(StartupWindowTest, TheDialogClosedWithoutOkLeavesTheEmptyModel) {
-  bool open_after_f1 = false;
+  bool open_after_keys = false;
   OnModalDialog([&](QWidget* dialog) {
     auto* combo = dialog->findChild<QComboBox*>("cboScanner");
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_F1);
-    open_after_f1 = ui_.help_calls == 1 && dialog->isVisible();
+    QTest::keyClick(combo, Qt::Key_Escape);  // there is no cancel button
+    open_after_keys = ui_.help_calls == 1 && dialog->isVisible();
     dialog->close();
   });
   EXPECT_EQ(Start("  VX4400"), StartupOutcome::kRunning);
-  EXPECT_TRUE(open_after_f1);
+  EXPECT_TRUE(open_after_keys);
   EXPECT_EQ(Captions(), "Scanner |(0.00, 0.00)|(0.00, 0.00)|");
 }
 

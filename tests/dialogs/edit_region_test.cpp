@@ -118,6 +118,7 @@ TEST_F(EditRegionTest, LeavingAPositionSetsTheLargestSizeAndLeavingASizeFormatsI
       {"txtXPos", ",", ",", "lblMaxWidth", "1,00", false},  // no number: only the colour goes
       {"txtYPos", "20", "20,00", "lblMaxHeight", "55,00", false},
       {"txtHeight", "3,5", "3,50", "lblMaxHeight", "55,00", false},
+      {"txtXPos", "26", "26,00", "lblMaxWidth", "0,00", true},  // no room: zero in the locale
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.box) + " " + c.keys);
@@ -127,6 +128,9 @@ TEST_F(EditRegionTest, LeavingAPositionSetsTheLargestSizeAndLeavingASizeFormatsI
     EXPECT_EQ(Label(c.label)->text(), c.caption);
     EXPECT_EQ(Label(c.label)->palette().color(QPalette::WindowText) == QColor(255, 0, 0), c.red);
   }
+  Fill({"A", "1,00", "1,00", "5,00", "5,00"});  // the largest width still reads 0,00
+  Click("cmdSave");
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"Width must be between 2,00 and 0,00"});
   Box("txtName")->setFocus();
   QStringList order;
   for (int i = 0; i < 6; ++i) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "regions/region_file.h"
+#include "regions/save_region.h"
 #include "regions/startup.h"
 #include "settings/temp_folder.h"
 #include "support/fake_ui.h"
@@ -73,6 +74,7 @@ class RegionCommandsTest : public ::testing::Test {
  protected:
   RegionCommandsTest() {
     global_.RegionFilePath = folder_ / kRegionFileName;
+    global_.Scanner.Limits = {0, 0, 100, 100, 100, 100, 0.5, 0.5};
     Load(fixture_);
     WriteDefaultRegionName(registry_, "Spot A");
   }
@@ -87,11 +89,17 @@ class RegionCommandsTest : public ::testing::Test {
     return ReadRegistryString(registry_, RegistryRoot::kCurrentUser, kScanOptionsKey,
                               kRegionNameValue, "(none)");
   }
+  // The edit dialog's Save of these box texts.
+  bool Save(bool is_new, const RegionTexts& boxes) {
+    SaveRequest request{
+        is_new, boxes,
+        InitialRangeCaptions(global_.Scanner.Limits, boxes.x_pos, boxes.y_pos, '.').captions};
+    return SaveRegion(global_, ui_, request).outcome == SaveOutcome::kSaved;
+  }
   // The edit dialog's Save of CurrentRegion under `name`.
   bool SaveUnder(const std::string& name) {
     const ScanRegion& r = global_.CurrentRegion;
-    SaveCurrentRegion(global_, false, name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight);
-    return true;
+    return Save(false, {name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight});
   }
 
   TempFolder folder_;
@@ -110,8 +118,7 @@ TEST_F(RegionCommandsTest, NewSelectsTheNewLastRowOrKeepsTheSelection) {
   global_.CurrentRegion.RegionName = "left over";
   window_.dialog = [this] {
     EXPECT_EQ(global_.CurrentRegion, ScanRegion());
-    SaveCurrentRegion(global_, true, "Spot D", "10.00", "5.00", "8.00", "4.00");
-    return true;
+    return Save(true, {"Spot D", "10.00", "5.00", "8.00", "4.00"});
   };
   commands_.NewCommand();
   EXPECT_THAT(window_.calls, ElementsAre("New  ", "LoadRegionList", "SelectRows 2 3", "New  ",

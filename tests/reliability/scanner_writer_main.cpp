@@ -1,11 +1,9 @@
 // Stands in for the scanner software: rewrites the region file in a loop, each time raising
 // Counter in its own section [ScannerSoftware] by one, and knows nothing of Quillmap's lock.
 //   reliability_scanner_writer FILE in-place|careful
-// in-place truncates and writes the file, as the Windows profile functions do, after reading it
-// again and starting over when it changed; a change made after that read is lost. careful swaps
-// a finished copy in (RENAME_EXCHANGE) and puts the file back when the one swapped out is not
-// the one it read. Runs until a line arrives on stdin, then prints "writes N lost M hidden H":
-// M counts the times its last counter had gone for good, H for a moment only.
+// Both modes read the file, and write only when it still holds what they read. in-place then
+// truncates and writes it, as the Windows profile functions do; careful writes a finished copy
+// and renames it over the file. Runs until a line arrives on stdin, then prints "writes N".
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -18,8 +16,6 @@
 #include "settings/profile.h"
 
 namespace {
-
-using quillmap::ProfileDocument;
 
 std::string Read(const std::string& path) {
   quillmap::FileSnapshot snapshot;
@@ -44,21 +40,16 @@ bool WriteInPlace(const std::string& path, const std::string& bytes) {
   return ::close(fd) == 0 && written;
 }
 
-bool WriteCarefully(const std::string& path, const std::string& before, const std::string& bytes) {
+bool WriteCarefully(const std::string& path, const std::string& bytes) {
   const std::string temp = path + ".scanner-tmp";
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) return false;
   const bool written = WriteAll(fd, bytes);
-  if (::close(fd) != 0 || !written ||
-      ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) != 0) {
+  if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
     ::unlink(temp.c_str());
     return false;
   }
-  const bool swapped_out_read = Read(temp) == before;
-  if (!swapped_out_read)
-    ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE);
-  ::unlink(temp.c_str());
-  return swapped_out_read;
+  return true;
 }
 
 bool StopAsked() {
@@ -75,31 +66,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string path = argv[1];
-  long counter = 0, writes = 0, lost = 0, hidden = 0;
+  long writes = 0;
   while (!StopAsked()) {
     const std::string before = Read(path);
-    ProfileDocument doc = ProfileDocument::Parse(before);
-    if (counter > 0 && doc.Read("ScannerSoftware", "Counter", "") != std::to_string(counter)) {
-      // Another writer that swapped its file in and at once back shows it for a moment: a
-      // change that is back a little later was not lost.
-      ::usleep(20000);
-      const std::string again = Read(path);
-      if (ProfileDocument::Parse(again).Read("ScannerSoftware", "Counter", "") ==
-          std::to_string(counter)) {
-        ++hidden;
-        continue;
-      }
-      ++lost;
-    }
-    doc.Write("ScannerSoftware", "Counter", std::to_string(counter + 1));
+    quillmap::ProfileDocument doc = quillmap::ProfileDocument::Parse(before);
+    doc.Write("ScannerSoftware", "Counter", std::to_string(writes + 1));
     const std::string after = doc.Serialize();
-    const bool written = mode == "careful" ? WriteCarefully(path, before, after)
-                                           : Read(path) == before && WriteInPlace(path, after);
-    if (!written) continue;
-    ++counter;
-    ++writes;
+    if (Read(path) != before) continue;
+    if (mode == "careful" ? WriteCarefully(path, after) : WriteInPlace(path, after)) ++writes;
+    // Paces the writer to the scanner software's bursts; nothing waits on it.
     ::usleep(static_cast<useconds_t>(std::rand() % 2000));
   }
-  std::printf("writes %ld lost %ld hidden %ld\n", writes, lost, hidden);
+  std::printf("writes %ld\n", writes);
   return 0;
 }

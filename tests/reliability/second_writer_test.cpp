@@ -1,7 +1,10 @@
-// A second program writes the region file in a loop while Quillmap adds, renames and deletes
-// regions in it. One that rewrites the file in place (truncate, then write) can lose changes
-// that Quillmap made just before its write, and rarely one of its own: those are counted.
+// A second program that takes no lock writes the region file in a loop while Quillmap adds,
+// renames and deletes regions in it. Every command must succeed or report the change, never
+// blame the file for what it met half-written; a program that renames its file in loses none
+// of its changes. Quillmap's changes that the other program wrote over with a file it had read
+// before them are its own loss, and only counted.
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,10 +13,15 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "regions/region_commands.h"
+#include "regions/save_region.h"
 #include "reliability_fixture.h"
+#include "support/fake_ui.h"
 
 namespace quillmap {
 namespace {
@@ -48,15 +56,27 @@ TEST_P(SecondWriterTest, EveryCommandSucceedsOnTheCurrentFileOrReportsTheChange)
       "w");
   ASSERT_NE(writer, nullptr);
 
-  // unseen: the list, read while the writer was halfway, did not show the region.
+  // unseen: the list, read just before the other program wrote over a change, lacked the region.
   int done = 0, reported = 0, unseen = 0, commands = 0;
   const auto end = std::chrono::steady_clock::now() + kMaxDuration;
   for (; commands < kMaxCommands && std::chrono::steady_clock::now() < end; ++commands) {
     const int kind = names.size() < supplied + 3 ? 0 : commands % 3;  // add, rename, delete
     const std::string name = (kind == 1 ? "R" : "Q") + std::to_string(commands);
+    // The edit dialog's Save: a failure is shown, and must be the change on disk.
+    auto save = [&](bool is_new, const RegionTexts& boxes) {
+      testing::FakeUi ui;
+      const SaveRequest request{
+          is_new, boxes,
+          InitialRangeCaptions(global_.Scanner.Limits, boxes.x_pos, boxes.y_pos, '.').captions};
+      if (SaveRegion(global_, ui, request).outcome == SaveOutcome::kSaved) return true;
+      EXPECT_THAT(ui.Texts(), ::testing::ElementsAre(kChangedOnDiskMessage));
+      ++reported;
+      return false;
+    };
     try {
       if (kind == 0) {
-        SaveCurrentRegion(global_, true, name, "10.00", "5.00", "5.00", "5.00");
+        global_.CurrentRegion = ScanRegion();
+        if (!save(true, {name, "10.00", "5.00", "5.00", "5.00"})) continue;
         names.push_back(name);
         ++done;
         continue;
@@ -71,12 +91,15 @@ TEST_P(SecondWriterTest, EveryCommandSucceedsOnTheCurrentFileOrReportsTheChange)
         continue;
       }
       ReadRegion(global_, row->cells[kColumnSectionName]);
+      const ScanRegion& r = global_.CurrentRegion;
       if (kind == 1) {
-        const ScanRegion& r = global_.CurrentRegion;
-        SaveCurrentRegion(global_, false, name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight);
+        if (!save(false, {name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight})) continue;
         names[supplied] = name;
       } else {
-        DeleteRegion(global_);
+        RegionFileSession session = RegionFileSession::Open(RegionFile());
+        const DeleteOutcome outcome =
+            DeleteRegions(session, {{"YES", r.RegionName, r.SectionName}}, "", "", '.');
+        if (outcome.stopped_by) throw *outcome.stopped_by;
         names.pop_back();
       }
       ++done;
@@ -89,8 +112,9 @@ TEST_P(SecondWriterTest, EveryCommandSucceedsOnTheCurrentFileOrReportsTheChange)
   EXPECT_GE(std::fputs("\n", writer), 0);
   const int status = pclose(writer);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  long writes = -1, lost = -1, hidden = -1;
-  std::sscanf(ReadBytes(out).c_str(), "writes %ld lost %ld hidden %ld", &writes, &lost, &hidden);
+  long writes = -1;
+  std::sscanf(ReadBytes(out).c_str(), "writes %ld", &writes);
+  const std::string counter = ReadProfileString("ScannerSoftware", "Counter", "", RegionFile());
   const std::vector<std::string> listed = names_of(rows());
   // Quillmap's changes that the file does not show: names missing, or deleted and back.
   long missing = 0;
@@ -98,23 +122,70 @@ TEST_P(SecondWriterTest, EveryCommandSucceedsOnTheCurrentFileOrReportsTheChange)
   for (const std::string& name : listed) missing += !std::count(names.begin(), names.end(), name);
   std::cout << "[second writer, " << GetParam() << "] " << commands << " commands: " << done
             << " done, " << reported << " reported the change on disk, " << unseen
-            << " found no region to work on; the other program wrote " << writes << " times, lost "
-            << lost << " of its changes and found " << hidden << " gone for a moment; " << missing
-            << " of Quillmap's changes are missing\n";
+            << " found no region to work on; the other program wrote " << writes
+            << " times and its counter reads " << counter << "; " << missing
+            << " of Quillmap's changes are not in the file\n";
 
   EXPECT_GT(writes, 0);
   EXPECT_GT(done, 0);
   ASSERT_GE(listed.size(), supplied);
   EXPECT_TRUE(std::equal(names.begin(), names.begin() + supplied, listed.begin()))
       << "a supplied region is gone";
-  // An in-place writer can finish its write into the file Quillmap just swapped out, after
-  // Quillmap checked it: what it throws away is counted above, not held against Quillmap.
+  // One that writes in place may write into the file Quillmap just replaced, after Quillmap
+  // checked it: that change is lost, and nothing short of a shared lock can prevent it.
   if (careful) {
-    EXPECT_EQ(lost, 0) << "a change of the other program was thrown away";
-    EXPECT_EQ(listed, names) << "a change of Quillmap was thrown away";
-    EXPECT_EQ(ReadProfileString("ScannerSoftware", "Counter", "", RegionFile()),
-              std::to_string(writes));
+    EXPECT_EQ(counter, std::to_string(writes)) << "a change of the other program was lost";
   }
+}
+
+// root and another account add at once to one file that both may write: root replaces the
+// file, the other account cannot keep root's ownership and rewrites it in place. Every add that
+// reports success is in the file, and no other.
+TEST_F(ReliabilityTest, TwoAccountsAddingAtOnceLoseNothing) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run a second account";
+  const std::string other = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  const std::string cli =
+      "'" QUILLMAP_CLI "' --data-folder '" + folder_.Data() + "' --model VX4400";
+  for (const std::string& folder : {FolderOf(folder_.Data()), folder_.Runtime()}) {
+    ::chmod(folder.c_str(), 0777);
+  }
+  ::chmod(folder_.Data().c_str(), 0777);
+  WriteBytes(RegionFile(), Fixture());
+  ::chmod(RegionFile().c_str(), 0666);
+  if (std::system((other + cli + " list >/dev/null 2>&1").c_str()) != 0) {
+    GTEST_SKIP() << "the second account cannot run quillmap-cli from this folder";
+  }
+  constexpr int kAdds = 30;
+  std::string script;
+  for (const std::string who : {"Root", "Other"}) {
+    script += "(for i in $(seq " + std::to_string(kAdds) + "); do " +
+              (who == "Other" ? other : "") + cli + " add --name \"" + who +
+              " $i\" --x 10 --y 5 --width 5 --height 5 >/dev/null 2>&1; echo \"" + who +
+              " $i $?\"; done > '" + folder_.Runtime() + "/" + who + "') & ";
+  }
+  WriteBytes(folder_.Runtime() + "/adds.sh", script + "wait\n");
+  ASSERT_EQ(std::system(("bash '" + folder_.Runtime() + "/adds.sh'").c_str()), 0);
+  const RegionList list = LoadRegionList(RegionFile(), false, global_.Scanner.Limits, '.');
+  std::multiset<std::string> listed;
+  for (const RegionRow& row : list.rows) listed.insert(row.cells[kColumnName]);
+  int reported = 0, written = 0;
+  for (const std::string who : {"Root", "Other"}) {
+    std::istringstream results(ReadBytes(folder_.Runtime() + "/" + who));
+    std::string name, number;
+    int status = -1, lines = 0;
+    while (results >> name >> number >> status) {
+      ++lines;
+      reported += status == 0;
+      written += listed.count(name + " " + number) > 0;
+      EXPECT_EQ(listed.count(name + " " + number), status == 0 ? 1u : 0u)
+          << name << " " << number << " exited " << status;
+    }
+    EXPECT_EQ(lines, kAdds) << who;
+  }
+  std::cout << "[two accounts] " << 2 * kAdds << " adds: " << reported << " reported added, "
+            << written << " in the file\n";
+  EXPECT_GT(reported, 0);
+  EXPECT_TRUE(Leftovers().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, SecondWriterTest, ::testing::Values("careful", "in-place"),

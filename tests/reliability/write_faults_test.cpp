@@ -79,17 +79,20 @@ class WriteFaultTest : public ReliabilityTest {
       EXPECT_TRUE((error.Number() == kErrRegionWrite &&
                    (text == FirstWriteMessage(true) || text == FirstWriteMessage(false) ||
                     text == kDeleteWriteMessage)) ||
-                  (error.Number() == kErrFileRead && text.find("cannot be read") != text.npos))
+                  (error.Number() == kErrFileRead && text.find("cannot be read") != text.npos) ||
+                  (error.Number() == kErrFileAccess && text.find("read-only") != text.npos))
           << error.Number() << " " << text;
       return false;
     }
   }
 
-  // Runs the command in a child process that `fs` kills; true when it was killed.
-  bool KilledChild(const std::string& command, FaultyFileSystem& fs) {
+  // Runs the command in a child process (as account `uid` when not 0) that `fs` kills; true when
+  // it was killed.
+  bool KilledChild(const std::string& command, FaultyFileSystem& fs, uid_t uid = 0) {
     ++injected_;
     const pid_t child = fork();
     if (child == 0) {
+      if (uid != 0 && (setresgid(uid, uid, uid) != 0 || setresuid(uid, uid, uid) != 0)) _exit(2);
       try {
         RunCommand(command, RegionFile(), fs);
       } catch (...) {
@@ -133,6 +136,7 @@ class WriteFaultTest : public ReliabilityTest {
   }
 
   std::string old_, new_;
+  const std::string theirs_ = "[ScannerSoftware]\r\nCounter=1\r\n";
   int calls_ = 0, injected_ = 0, kept_old_ = 0, wrote_new_ = 0;
 };
 
@@ -252,25 +256,42 @@ TEST_F(WriteFaultTest, AProcessKilledBeforeTheRenameLeavesTheOldFileAndNoTempora
   }
 }
 
+// Killed at every call: on the rename road; in place because the folder takes no new files;
+// and in place because the file belongs to root and another account writes it. After that
+// account's kill the next command, root's, finishes the write or, when another program has
+// changed the file since, leaves it as it is.
 TEST_F(WriteFaultTest, AProcessKilledAtAnyCallLeavesTheOldOrTheNewFile) {
-  for (bool in_place : {false, true}) {
+  const bool root = geteuid() == 0;
+  for (const std::string road : {"rename", "in place", "other account"}) {
+    if (road == "other account" && !root) continue;
     WithoutOverride as_user;
     for (const std::string& command : kCommands) {
       Prepare(command);
-      if (in_place) ::chmod(folder_.Data().c_str(), 0555);
+      if (road == "in place") ::chmod(folder_.Data().c_str(), 0555);
+      if (road == "other account") {
+        ::chmod(FolderOf(folder_.Data()).c_str(), 0755);
+        ::chmod(folder_.Data().c_str(), 0777);
+        ::chmod(RegionFile().c_str(), 0666);
+      }
       for (int call = 1;; ++call) {
         FaultyFileSystem fs;
         fs.BeforeCall(call, [] { raise(SIGKILL); });
-        if (!KilledChild(command, fs)) {
+        if (!KilledChild(command, fs, road == "other account" ? 65534 : 0)) {
           --injected_;  // the command made fewer calls: it ran to its end
           EXPECT_EQ(ReadBytes(RegionFile()), new_);
           WriteBytes(RegionFile(), old_);
           break;
         }
-        ExpectOldOrNew(
-            std::nullopt,
-            command + (in_place ? " in place" : "") + " killed at " + std::to_string(call),
-            in_place);
+        const std::string what = command + " " + road + " killed at " + std::to_string(call);
+        if (road == "other account" && call % 2 == 0) {
+          WriteBytes(RegionFile(), theirs_);
+          RegionFileSession::Open(RegionFile());
+          EXPECT_EQ(ReadBytes(RegionFile()), theirs_) << what;
+          EXPECT_TRUE(Leftovers().empty()) << what;
+          WriteBytes(RegionFile(), old_);
+          continue;
+        }
+        ExpectOldOrNew(std::nullopt, what, road != "rename");
       }
       ::chmod(folder_.Data().c_str(), 0755);
     }

@@ -33,20 +33,19 @@ class AtomicFileTest : public ::testing::Test {
   }
 
   // The promise of every write: the new bytes after success, the old ones after a failure,
-  // mode and owner kept, nothing left beside the file, and no side copy that would change the
-  // file at the next start, even after another program changed it.
+  // mode and owner kept, and nothing left that would change the file later, even after another
+  // program changed it, nor beside the file once the next command has started.
   void ExpectOldOrNew(WriteResult result, const std::string& what) {
     EXPECT_EQ(ReadBytes(path_), result == WriteResult::kOk ? new_ : old_) << what;
     EXPECT_TRUE(result == WriteResult::kOk || result == WriteResult::kFailed) << what;
     EXPECT_EQ(StatOf(path_).st_mode & 07777, 0640u) << what;
     EXPECT_EQ(StatOf(path_).st_uid, owner_) << what;
-    // A failed removal of the swapped-out file leaves it for the next command to remove.
-    RemoveStaleTemporaryFiles(path_);
-    EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"}) << what;
     const std::string theirs = "[A]\r\nk=another program's\r\n";
     WriteBytes(path_, theirs);
     RecoverInterruptedWrite(path_);
     EXPECT_EQ(ReadBytes(path_), theirs) << what;
+    RemoveStaleTemporaryFiles(path_);
+    EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"}) << what;
     EXPECT_EQ(Entries(dir_.State()), std::set<std::string>{}) << what;
   }
 
@@ -110,23 +109,38 @@ TEST_F(AtomicFileTest, FullDiskLeavesTheOldFile) {
   ExpectOldOrNew(WriteResult::kFailed, "file size limit");
 }
 
-TEST_F(AtomicFileTest, InPlaceRewriteCutShortIsFinishedAtTheNextStart) {
+// A rewrite in place killed at any call: the next command finishes it only when the file is
+// what the rewrite left, and leaves a file that another program changed since as it is.
+TEST_F(AtomicFileTest, InPlaceRewriteCutShortIsFinishedOnlyWhenTheFileIsWhatItLeft) {
   const std::string longer = "[A]\r\nk=old\r\n; a tail that the new content lacks\r\n";
   const std::string shorter = "[A]\r\nk=new\r\n";
+  const std::string theirs = "[A]\r\nk=theirs\r\n";
   int cut_half_way = 0;
-  for (int n = 1;; ++n) {
-    Reset(longer);
-    FaultyFileSystem fs;
-    fs.RefuseNewFilesIn(dir_.Data());
-    fs.CrashAt(n);
-    AtomicWriteFile(path_, shorter, nullptr, fs);
-    const std::string left = ReadBytes(path_);
-    cut_half_way += left != longer && left != shorter;
-    RecoverInterruptedWrite(path_);
-    const std::string recovered = ReadBytes(path_);
-    EXPECT_TRUE(recovered == longer || recovered == shorter) << "crash at call " << n;
-    EXPECT_NE(::access(SideCopyPath(path_).c_str(), F_OK), 0) << "crash at call " << n;
-    if (fs.calls() < n) break;
+  for (int n = 1, calls = 1; calls >= n; ++n) {
+    for (const bool changed_since : {false, true}) {
+      Reset(longer);
+      FaultyFileSystem fs;
+      fs.RefuseNewFilesIn(dir_.Data());
+      fs.CrashAt(n);
+      AtomicWriteFile(path_, shorter, nullptr, fs);
+      calls = fs.calls() + 1;  // at least n + 1 while the crash cut the write short
+      const std::string left = ReadBytes(path_);
+      const bool half = left != longer && left != shorter;
+      cut_half_way += half;
+      if (changed_since) WriteBytes(path_, theirs);
+      const bool recorded = HasInterruptedWriteRecord(path_);
+      const InterruptedWrite::Outcome met = RecoverInterruptedWrite(path_).outcome;
+      const std::string what = "crash at call " + std::to_string(n);
+      using Outcome = InterruptedWrite::Outcome;
+      if (changed_since) {
+        EXPECT_EQ(ReadBytes(path_), theirs) << what;
+        EXPECT_EQ(met, recorded ? Outcome::kLeftAlone : Outcome::kNone) << what;
+      } else {
+        EXPECT_EQ(ReadBytes(path_), half ? shorter : left) << what;
+        EXPECT_EQ(met, half ? Outcome::kFinished : Outcome::kNone) << what;
+      }
+      EXPECT_FALSE(HasInterruptedWriteRecord(path_)) << what;
+    }
   }
   EXPECT_GT(cut_half_way, 0);
 }

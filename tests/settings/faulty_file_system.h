@@ -71,6 +71,19 @@ class FaultyFileSystem : public FileSystem {
   int Realpath(const std::string& path, std::string* out) override {
     return Fault() ? -1 : real_.Realpath(path, out);
   }
+  int Link(const std::string& from, const std::string& to) override {
+    return Fault() || Refused(to, true) ? -1 : real_.Link(from, to);
+  }
+  int Fstat(int fd, struct stat* out) override { return Fault() ? -1 : real_.Fstat(fd, out); }
+  int Access(const std::string& path, int mode) override {
+    return Fault() ? -1 : real_.Access(path, mode);
+  }
+  int LockControl(int fd, int command, struct flock* lock) override {
+    return Fault() ? -1 : real_.LockControl(fd, command, lock);
+  }
+  int ListFolder(const std::string& folder, std::vector<std::string>* names) override {
+    return Fault() ? -1 : real_.ListFolder(folder, names);
+  }
 
  private:
   bool Fault() {

@@ -100,9 +100,9 @@ TEST_P(NumberTextTest, DoubleToTextUsesFifteenDigitsAndReadsBackUnchanged) {
 TEST_P(NumberTextTest, FormatValueRoundsTheBinaryValueToTwoDecimals) {
   // 12.345 is stored just above, 2.675 just below; 0.125 and 0.375 are exact halves.
   const std::pair<double, const char*> cases[] = {
-      {12.5, "12.50"},  {0.004, "0.00"},      {1234.567, "1234.57"},  {-1.5, "-1.50"},
-      {-0.004, "0.00"}, {-0.005001, "-0.01"}, {1e9, "1000000000.00"}, {12345 / 1000.0, "12.35"},
-      {2.675, "2.67"},  {0.125, "0.12"},      {0.375, "0.38"}};
+      {12.5, "12.50"},           {0.004, "0.00"}, {1234.567, "1234.57"}, {-1.5, "-1.50"},
+      {-0.004, "-0.00"},         {-0.0, "0.00"},  {-0.005001, "-0.01"},  {1e9, "1000000000.00"},
+      {12345 / 1000.0, "12.35"}, {2.675, "2.67"}, {0.125, "0.12"},       {0.375, "0.38"}};
   for (const auto& [value, text] : cases) EXPECT_EQ(FormatValue(value, sep()), L(text)) << text;
 }
 

@@ -209,15 +209,30 @@ class ProfileFileTest : public ::testing::Test {
   const std::string path_ = dir_ / "ChipRegions.ini";
 };
 
-TEST_F(ProfileFileTest, LockIsExclusiveForEverySpellingOfThePath) {
+// The lock is on the file itself, so every spelling of its path meets it; a writer excludes
+// readers and writers, readers share, and a writer's note says who holds it.
+TEST_F(ProfileFileTest, LockIsOneForEverySpellingOfThePathAndNamesItsHolder) {
   WriteBytes(path_, "");
-  auto first = std::make_unique<FileLock>(path_);
-  ASSERT_TRUE(first->Locked());
-  EXPECT_FALSE(FileLock(dir_.Data() + "/./ChipRegions.ini", 50).Locked());
-  EXPECT_TRUE(FileLock(dir_ / "other.ini", 0).Locked());
-  first.reset();
-  EXPECT_TRUE(FileLock(path_, 0).Locked());
-  EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"});
+  WriteBytes(dir_ / "other.ini", "");
+  ASSERT_EQ(::symlink("ChipRegions.ini", (dir_ / "link.ini").c_str()), 0);
+  auto writer = std::make_unique<FileLock>(path_, LockKind::kExclusive);
+  ASSERT_TRUE(writer->Locked());
+  for (const LockKind kind : {LockKind::kShared, LockKind::kExclusive}) {
+    for (const std::string& spelling : {dir_.Data() + "/./ChipRegions.ini", dir_ / "link.ini"}) {
+      const FileLock waiting(spelling, kind, 30);
+      EXPECT_EQ(waiting.Outcome(), LockOutcome::kBusy) << spelling;
+      EXPECT_TRUE(waiting.HolderKnown());
+      EXPECT_EQ(waiting.Holder().user, CurrentWriter().user);
+    }
+  }
+  EXPECT_TRUE(FileLock(dir_ / "other.ini", LockKind::kExclusive, 0).Locked());
+  writer.reset();
+  const FileLock reader(path_, LockKind::kShared, 0);
+  EXPECT_TRUE(reader.Locked());
+  EXPECT_TRUE(FileLock(dir_ / "link.ini", LockKind::kShared, 0).Locked());
+  EXPECT_EQ(FileLock(path_, LockKind::kExclusive, 0).Outcome(), LockOutcome::kBusy);
+  EXPECT_EQ(Entries(dir_.Data()),
+            (std::set<std::string>{"ChipRegions.ini", "link.ini", "other.ini"}));
 }
 
 }  // namespace

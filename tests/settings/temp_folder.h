@@ -1,5 +1,5 @@
 // A fresh folder per test, removed afterwards: a data folder for the files under test, and the
-// user folders for lock files and side copies pointed beside it. And whole-file helpers.
+// user's state folder pointed beside it. And whole-file helpers.
 #pragma once
 
 #include <dirent.h>
@@ -23,8 +23,7 @@ class TempFolder {
     ::mkdir(Data().c_str(), 0755);
     ::mkdir(State().c_str(), 0700);
     ::mkdir(Runtime().c_str(), 0700);
-    setenv("XDG_STATE_HOME", path_.c_str(), 1);  // side copies land in State()
-    setenv("XDG_RUNTIME_DIR", Runtime().c_str(), 1);
+    setenv("XDG_STATE_HOME", path_.c_str(), 1);  // records of interrupted writes land in State()
   }
   ~TempFolder() {
     std::error_code ignored;
