@@ -200,6 +200,14 @@ TEST_P(RegionWriteTest, FailuresLeaveTheFileAsItWas) {
   WriteBytes(global_.RegionFilePath, bad_count);
   EXPECT_THAT(Save(true, "N", "1", "1", "5", "5"), ElementsAre("Type mismatch", "Type mismatch"));
   EXPECT_EQ(FileNow(), bad_count);
+  const std::string omega = std::string("\xFF\xFE[\0\r\0\x26\x21", 8);  // UTF-16: "[", CR, Ω
+  WriteBytes(global_.RegionFilePath, omega);
+  EXPECT_THAT(
+      Save(true, "N", "1", "1", "5", "5"),
+      ::testing::Contains("The region file " + global_.RegionFilePath +
+                          " is UTF-16 text holding a character that Windows-1252 cannot hold (line "
+                          "2); save it as Windows-1252 (ANSI) text and try again."));
+  EXPECT_EQ(FileNow(), omega);
 }
 
 TEST_P(RegionWriteTest, NeverOverwritesAChangeMadeOnDiskAndOneWriterAtATime) {
