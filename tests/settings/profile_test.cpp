@@ -40,8 +40,7 @@ TEST(ProfileReadTest, FollowsTheWindowsReadingRules) {
                                    std::string("[A]\rx=1\r\r\n"), std::string("no section")}) {
     EXPECT_EQ(Doc::Parse(bytes).Serialize(), bytes);
   }
-  // A byte-order mark names the encoding. Text it breaks is taken byte for byte, and said to be
-  // broken, rather than read with a loss and destroyed on the next write.
+  // A byte-order mark names the encoding; text it breaks is kept byte for byte and reported.
   const std::string utf16 = std::string("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xE9\0", 18);
   const std::pair<std::string, const char*> refused[] = {
       {utf16 + "x", "is UTF-16 text that ends in half a character (line 2)"},
@@ -88,7 +87,6 @@ TEST(ProfileReadTest, NameRulesAndLookupAgreeOnEveryByte) {
   EXPECT_EQ(stripped, "\t\v\f ");
   EXPECT_EQ(case_pairs, 26 + 30 + 4);  // a-z, à-þ but ÷, š œ ž ÿ
   EXPECT_EQ(UpperCp1252("\xFF\x9A\x9C\x9E\xE9\xF7\xDF\xB5"), "\x9F\x8A\x8C\x8E\xC9\xF7\xDF\xB5");
-  // The same on UTF-8, for model names typed on the command line: Ω and a stray byte pass.
   EXPECT_EQ(UpperUtf8(" r7720c-\xC3\xBF\xC5\xA1 \xCE\xA9\xC3"),
             " R7720C-\xC5\xB8\xC5\xA0 \xCE\xA9\xC3");
   const std::string blanks(300, ' ');  // names too far into their line for the short fields
