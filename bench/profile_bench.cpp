@@ -1,6 +1,7 @@
 // The largest region file there can be (32,766 regions of 12 keys, about 5.6 MB): reading it
 // into a document, changing one key and committing, and the renumbering that deleting the
-// first region causes.
+// first region causes. And files made to be slow: one section name 300,000 times, and names
+// that an unseeded case-blind hash sends to one slot, each against a plain file of its size.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -163,6 +164,38 @@ void DeleteFirstRegionAndRenumber(benchmark::State& state, bool by_section) {
 }
 BENCHMARK_CAPTURE(DeleteFirstRegionAndRenumber, BySection, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(DeleteFirstRegionAndRenumber, KeyByKey, false)->Unit(benchmark::kMillisecond);
+
+// 300,000 sections of 24 bytes, names of 15 bytes: all different, all the same, or 30,000
+// names that differ only in bits a case-blind hash could be tempted to drop (each byte one of
+// six bytes 0x81 + 0x10 k, none a letter), followed by plain ones.
+enum class Names { kDistinct, kDuplicate, kColliding };
+
+std::string HostileFileBytes(Names names) {
+  constexpr int kSections = 300000;
+  constexpr int kColliding = 30000;
+  std::string bytes;
+  bytes.reserve(kSections * 24);
+  for (int i = 0; i < kSections; ++i) {
+    std::string name = std::to_string(i);
+    name = "R" + std::string(14 - name.size(), '0') + name;
+    if (names == Names::kDuplicate) name = "RegionDuplicate";
+    if (names == Names::kColliding && i < kColliding) {
+      for (int j = 0, rest = i; j < 15; ++j, rest /= 6)
+        name[j] = static_cast<char>(0x81 + 0x10 * (rest % 6));
+    }
+    bytes += "[" + name + "]\r\nX=1\r\n";
+  }
+  return bytes;
+}
+
+void BM_ParseHostileFile(benchmark::State& state, Names names) {
+  const std::string bytes = HostileFileBytes(names);
+  for (auto _ : state) benchmark::DoNotOptimize(ProfileDocument::Parse(bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK_CAPTURE(BM_ParseHostileFile, Distinct, Names::kDistinct)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ParseHostileFile, Duplicate, Names::kDuplicate)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ParseHostileFile, Colliding, Names::kColliding)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillmap

@@ -70,24 +70,10 @@ std::vector<ModelRecord> ReadModelRecords(const std::string& path) {
     LoadSingleModel(path, state);
     return {{state.ScannerModel, state.Limits}};
   }
-  FileSnapshot file;
-  if (!ReadFileSnapshot(path, &file) || !file.exists) {
-    LoadModelList(path, state);  // throws the reader's own message for a file it cannot read
-    throw Error(kErrFileRead, path);
-  }
-  ParseModelList(file.bytes, path, state);
-  // Each record on its own behind the header, so that a repeated name still shows the bounds of
-  // its own record, and a large table is read once.
-  const std::string header = file.bytes.substr(0, kSystemFileHeaderSize);
+  const std::vector<ModelLimits> limits = LoadModelTable(path, state);
   std::vector<ModelRecord> records;
-  records.reserve(state.ModelList.size());
-  for (size_t i = 0; i < state.ModelList.size(); ++i) {
-    const std::string record =
-        header + file.bytes.substr(kSystemFileHeaderSize + i * kModelRecordSize, kModelRecordSize);
-    ScannerState one;
-    ParseSelectModel(record, path, state.ModelList[i], one);
-    records.push_back({state.ModelList[i], one.Limits});
-  }
+  records.reserve(limits.size());
+  for (size_t i = 0; i < limits.size(); ++i) records.push_back({state.ModelList[i], limits[i]});
   return records;
 }
 

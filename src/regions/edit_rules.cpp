@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "settings/number_text.h"
+#include "settings/profile_names.h"
 
 namespace quillmap {
 namespace {
@@ -33,12 +34,7 @@ size_t LastCharOffset(std::string_view text) {
 
 }  // namespace
 
-std::string TrimBlanks(std::string_view text) {
-  const size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string_view::npos) return std::string();
-  const size_t end = text.find_last_not_of(' ');
-  return std::string(text.substr(begin, end - begin + 1));
-}
+std::string TrimBlanks(std::string_view text) { return std::string(TrimProfileBlanks(text)); }
 
 int NumericKeys(std::string_view text, int key_ascii, int sel_start, int sel_len, char sep) {
   const int separator = static_cast<unsigned char>(sep);

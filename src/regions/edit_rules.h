@@ -51,7 +51,8 @@ std::optional<std::string> FormatPositionOnLeave(std::string_view text, char sep
 // Leaving the width or height box: trimmed, and in the "#0.00" form when it reads as a number.
 std::string FormatSizeOnLeave(std::string_view text, char sep);
 
-// Leading and trailing blanks removed.
+// Leading and trailing blanks removed: the blanks a read of the file strips, so a name written
+// reads back as it was checked.
 std::string TrimBlanks(std::string_view text);
 
 enum class RegionBox { kName, kXPos, kYPos, kWidth, kHeight };

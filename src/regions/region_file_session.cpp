@@ -87,6 +87,15 @@ void ReadSettled(const std::string& path, FileSystem& fs, FileSnapshot* snapshot
   }
 }
 
+// A file whose text its own encoding breaks is refused: written back, it would lose characters.
+ProfileDocument ParseRegionFile(const std::string& path, std::string bytes) {
+  ProfileDocument doc = ProfileDocument::ParseOwned(std::move(bytes));
+  if (!doc.EncodingProblem().empty()) {
+    throw Error(kErrFileRead, "The region file " + path + " " + doc.EncodingProblem());
+  }
+  return doc;
+}
+
 }  // namespace
 
 RegionFileSession RegionFileSession::Open(const std::string& region_file_path, FileSystem& fs,
@@ -96,7 +105,7 @@ RegionFileSession RegionFileSession::Open(const std::string& region_file_path, F
   session.fs_ = &fs;
   session.lock_ = LockRegionFile(region_file_path, fs, lock_timeout_ms, true, &session.notice_);
   ReadSettled(region_file_path, fs, &session.snapshot_);
-  session.doc_ = ProfileDocument::Parse(session.snapshot_.bytes);
+  session.doc_ = ParseRegionFile(region_file_path, session.snapshot_.bytes);
   return session;
 }
 
@@ -142,7 +151,7 @@ ProfileDocument LoadRegionDocument(const std::string& path, std::string* notice)
   FileSnapshot snapshot;
   ReadSettled(path, RealFileSystem(), &snapshot);
   // Nothing is written, so the document may take the bytes as they were read.
-  return ProfileDocument::ParseOwned(std::move(snapshot.bytes));
+  return ParseRegionFile(path, std::move(snapshot.bytes));
 }
 
 }  // namespace region_format

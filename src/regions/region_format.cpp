@@ -191,23 +191,6 @@ void WriteFileValues(ProfileDocument& doc, const RegionFileValues& v) {
 
 namespace {
 
-void UpperCp1252InPlace(std::string* text) {
-  for (char& c : *text) {
-    const auto b = static_cast<unsigned char>(c);
-    unsigned char u = b;
-    if (b >= 'a' && b <= 'z') {
-      u = b - 0x20;
-    } else if (b >= 0xE0 && b <= 0xFE && b != 0xF7) {  // à..þ without ÷
-      u = b - 0x20;
-    } else if (b == 0x9A || b == 0x9C || b == 0x9E) {  // š œ ž
-      u = b - 0x10;
-    } else if (b == 0xFF) {  // ÿ
-      u = 0x9F;
-    }
-    c = static_cast<char>(u);
-  }
-}
-
 bool IsAscii(std::string_view bytes) {
   for (char c : bytes) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -216,22 +199,6 @@ bool IsAscii(std::string_view bytes) {
 }
 
 }  // namespace
-
-std::string UpperCp1252(std::string_view bytes) {
-  std::string upper(bytes);
-  UpperCp1252InPlace(&upper);
-  return upper;
-}
-
-void FoldSectionName(std::string_view name, std::string* out) {
-  auto is_blank = [](char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-  };
-  while (!name.empty() && is_blank(name.front())) name.remove_prefix(1);
-  while (!name.empty() && is_blank(name.back())) name.remove_suffix(1);
-  out->assign(name);
-  UpperCp1252InPlace(out);
-}
 
 std::string ToUtf8(std::string bytes) {
   if (IsAscii(bytes)) return bytes;

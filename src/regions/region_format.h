@@ -97,13 +97,6 @@ RegionFileValues FormFileValues(const ScanRegion& region, char sep);
 // The region section, then the slide section, keys in file order.
 void WriteFileValues(ProfileDocument& doc, const RegionFileValues& values);
 
-// Upper case as the Windows-1252 letters have it, for names compared without regard to case.
-std::string UpperCp1252(std::string_view bytes);
-
-// Section names as the profile layer matches them, blanks around them and letter case ignored,
-// into `out`, whose room is used again.
-void FoldSectionName(std::string_view name, std::string* out);
-
 // Windows-1252 bytes as UTF-8; ASCII, the usual case, passes as it is.
 std::string ToUtf8(std::string bytes);
 std::string ToUtf8(std::string_view bytes);

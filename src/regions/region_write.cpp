@@ -12,6 +12,7 @@
 #include "regions/region_format.h"
 #include "settings/cp1252.h"
 #include "settings/number_text.h"
+#include "settings/profile_names.h"
 
 namespace quillmap {
 
@@ -48,7 +49,7 @@ bool IsRegionFileSection(std::string_view name, int count) {
     return true;
   }
   constexpr std::string_view kRegion = "Region";
-  name = TrimProfileName(name);
+  name = TrimProfileBlanks(name);
   if (name.size() <= kRegion.size() || !SameProfileName(name.substr(0, kRegion.size()), kRegion)) {
     return false;
   }
@@ -114,14 +115,14 @@ class SectionNumbers {
 
   // The name's number, given it if it has none yet.
   int Of(std::string_view name) {
-    region_format::FoldSectionName(name, &folded_);
+    FoldProfileName(name, &folded_);
     const auto [it, added] = numbers_.try_emplace(folded_, static_cast<int>(uses_.size()));
     if (added) uses_.emplace_back();
     return it->second;
   }
   // -1 when the name has no number.
   int Find(std::string_view name) {
-    region_format::FoldSectionName(name, &folded_);
+    FoldProfileName(name, &folded_);
     const auto it = numbers_.find(folded_);
     return it == numbers_.end() ? -1 : it->second;
   }
@@ -133,12 +134,6 @@ class SectionNumbers {
   std::vector<SlideUse> uses_;
 };
 
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 }  // namespace
 
 void FillCurrentRegion(const ProfileDocument& doc, bool is_new, const std::string& name,
@@ -149,7 +144,7 @@ void FillCurrentRegion(const ProfileDocument& doc, bool is_new, const std::strin
     current.SectionName = region_format::RegionSection(number);
     current.RegionType = region_format::CustomerSlideSection(number - 1);
   }
-  current.RegionName = TrimBlanks(name);
+  current.RegionName = std::string(TrimProfileBlanks(name));
   current.RegionCustom = "YES";
   current.RegionX = "0";
   current.RegionY = "0";
@@ -168,6 +163,14 @@ void WriteCurrentRegion(ProfileDocument& doc, bool is_new, const ScanRegion& cur
   if (is_new) count = IntToText(NextRegionNumber(regions));
   const region_format::RegionFileValues values = region_format::FormFileValues(current, sep);
   const int own = is_new ? regions + 1 : RegionNumber(current.SectionName, sep);
+  // The count and the sections disagree: the new region would take over what is there.
+  if (is_new && doc.HasSection(current.SectionName)) {
+    throw Error(kErrFileAccess, "Cannot add " + current.SectionName +
+                                    ": the region file already has a section " +
+                                    current.SectionName +
+                                    " beyond its count of regions (NumRegions in [ScanRegions]). "
+                                    "Please correct the region file.");
+  }
   CheckSlideSectionOwned(doc, regions, own, current.SectionName, values.type);
   if (is_new) doc.Write(region_format::kScanRegions, region_format::kNumRegions, count);
   region_format::WriteFileValues(doc, values);
@@ -289,14 +292,14 @@ bool RegionNameExists(const ProfileDocument& doc, const std::string& section_nam
   std::string typed;
   // No name in the file can match a character the file cannot hold.
   if (!Utf8ToCp1252(typed_name, &typed)) return false;
-  const std::string wanted = region_format::UpperCp1252(typed);
+  const std::string wanted = UpperCp1252(TrimProfileBlanks(typed));
   static constexpr std::string_view kNameKey[] = {"Name"};
   for (int i = 1; i <= count; ++i) {
     const std::string section = region_format::RegionSection(i);
     if (section == section_name) continue;
     const std::string_view name = doc.FindKeys(section, kNameKey)[0].value_or(kUnknown);
     // Upper case keeps the length, so only a name of the same length can match.
-    if (name.size() == wanted.size() && region_format::UpperCp1252(name) == wanted) return true;
+    if (name.size() == wanted.size() && UpperCp1252(name) == wanted) return true;
   }
   return false;
 }

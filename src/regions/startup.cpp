@@ -8,18 +8,15 @@
 
 #include "settings/error.h"
 #include "settings/number_text.h"
+#include "settings/profile_names.h"
 #include "sysfile/model_choice.h"
 
 namespace quillmap {
 namespace {
 
-// Only blanks count, as in the scanner software's own trimming; tabs stay.
-std::string TrimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  const size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
+// The default region's name is compared with names read from the region file, so it loses the
+// blanks such a read strips.
+std::string TrimBlanks(const std::string& text) { return std::string(TrimProfileBlanks(text)); }
 
 std::string WithSeparator(const std::string& folder) {
   if (folder.empty() || folder.back() != kPathSeparator) return folder + kPathSeparator;

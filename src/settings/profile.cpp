@@ -5,61 +5,59 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <initializer_list>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "settings/error.h"
 
 namespace quillmap {
 
 namespace {
 
 enum class LineKind : uint8_t { kBlank, kComment, kHeader, kKey, kOther };
-enum class Eol : uint8_t { kNone = 0, kLf = 1, kCrLf = 2 };  // the value is its length
+// CR LF, LF, or a CR alone, which ends a line too (files written on old Macs).
+enum class Eol : uint8_t { kNone, kLf, kCrLf, kCr };
 
-// The blanks that the Windows profile functions strip; a lone CR counts as one.
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string_view TrimBlanks(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
+size_t EolSize(Eol eol) { return eol == Eol::kNone ? 0 : eol == Eol::kCrLf ? 2 : 1; }
+std::string_view EolText(Eol eol) {
+  return eol == Eol::kCrLf ? "\r\n" : eol == Eol::kLf ? "\n" : eol == Eol::kCr ? "\r" : "";
 }
 
-// Windows-1252 upper case, so that names with accented letters match as on Windows.
-struct UpperTable {
-  unsigned char map[256];
-  constexpr UpperTable() : map() {
-    for (int i = 0; i < 256; ++i) map[i] = static_cast<unsigned char>(i);
-    for (int i = 'a'; i <= 'z'; ++i) map[i] = static_cast<unsigned char>(i - 32);
-    for (int i = 0xE0; i <= 0xFE; ++i) {
-      if (i != 0xF7) map[i] = static_cast<unsigned char>(i - 32);  // not the division sign
-    }
-    map[0x9A] = 0x8A;  // s caron
-    map[0x9C] = 0x8C;  // oe
-    map[0x9E] = 0x8E;  // z caron
-    map[0xFF] = 0x9F;  // y diaeresis
-  }
-};
-constexpr UpperTable kUpper;
+bool IsBlank(char c) { return IsProfileBlank(c); }
+std::string_view TrimBlanks(std::string_view text) { return TrimProfileBlanks(text); }
 
-unsigned char Upper(char c) { return kUpper.map[static_cast<unsigned char>(c)]; }
-
-// Eight bytes at a time. Before mixing, each byte loses the bits in which a Windows-1252
-// letter and its capital can differ (0x20 below 0x80; 0x10, 0x20 and 0x40 above, for the
-// pairs like e acute, s caron and y diaeresis), so names equal without regard to case hash
-// alike.
-uint32_t NameHash(std::string_view trimmed_name) {
+// Eight bytes at a time, each byte upper-cased first: names equal without regard to case hash
+// alike, and no others are made to (dropping the bits in which cases differ would let a file
+// hold thousands of distinct names of one hash). The seed is the document's own, so a file
+// cannot be made of names that land in one slot without knowing it.
+uint64_t UpperWord(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHighBits = 0x8080808080808080ull;
-  constexpr uint64_t kCaseBits = 0x2020202020202020ull;
+  if ((word & kHighBits) != 0) {
+    uint64_t upper = 0;
+    for (int shift = 56; shift >= 0; shift -= 8) {
+      upper =
+          upper << 8 | static_cast<unsigned char>(UpperCp1252(static_cast<char>(word >> shift)));
+    }
+    return upper;
+  }
+  // Below 0x80 only a to z change: their bytes get 0x80 from the first sum and not the second.
+  const uint64_t from_a = word + (0x80 - 'a') * kOnes;
+  const uint64_t past_z = word + (0x80 - 'z' - 1) * kOnes;
+  return word ^ (((from_a ^ past_z) & kHighBits) >> 2);
+}
+
+uint32_t NameHash(std::string_view trimmed_name, uint64_t seed) {
   constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
   const size_t size = trimmed_name.size();
-  uint64_t hash = size * kMultiplier;
+  uint64_t hash = seed ^ (size * kMultiplier);
   for (size_t i = 0; i < size; i += 8) {
     uint64_t word = 0;
     if (size - i >= 8) {
@@ -69,20 +67,33 @@ uint32_t NameHash(std::string_view trimmed_name) {
         word = word << 8 | static_cast<unsigned char>(trimmed_name[i + j]);
       }
     }
-    const uint64_t high = word & kHighBits;
-    word &= ~(kCaseBits | (high >> 1) | (high >> 3));
-    hash = (hash ^ word) * kMultiplier;
+    hash = (hash ^ UpperWord(word)) * kMultiplier;
     hash ^= hash >> 29;
   }
+  hash ^= seed;
+  hash *= kMultiplier;
   hash ^= hash >> 32;
   return static_cast<uint32_t>(hash * kMultiplier >> 32);
+}
+
+// A seed per document from one random seed per process.
+uint64_t NewSeed() {
+  static const uint64_t process_seed = [] {
+    std::random_device device;
+    return (uint64_t{device()} << 32) ^ device();
+  }();
+  static std::atomic<uint64_t> documents{0};
+  uint64_t seed = process_seed + 0x9E3779B97F4A7C15ull * ++documents;
+  seed = (seed ^ (seed >> 30)) * 0xBF58476D1CE4E5B9ull;
+  seed = (seed ^ (seed >> 27)) * 0x94D049BB133111EBull;
+  return seed ^ (seed >> 31);
 }
 
 // `b` already trimmed.
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
+    if (UpperCp1252(a[i]) != UpperCp1252(b[i])) return false;
   }
   return true;
 }
@@ -153,23 +164,30 @@ struct RawLine {
 
 RawLine NextLine(std::string_view bytes, size_t pos) {
   RawLine line;
-  const void* found = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
-  if (found == nullptr) {
-    line.text = bytes.substr(pos);
-    line.next = bytes.size();
+  const void* feed = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
+  const size_t end = feed == nullptr ? bytes.size() : static_cast<const char*>(feed) - bytes.data();
+  // A CR before the line feed ends the line there, unless it is the CR of a CR LF.
+  const void* cr = std::memchr(bytes.data() + pos, '\r', end - pos);
+  if (cr != nullptr) {
+    const size_t at = static_cast<const char*>(cr) - bytes.data();
+    if (at + 1 != end || feed == nullptr) {
+      line.text = bytes.substr(pos, at - pos);
+      line.eol = Eol::kCr;
+      line.next = at + 1;
+      return line;
+    }
+    line.text = bytes.substr(pos, at - pos);
+    line.eol = Eol::kCrLf;
+    line.next = end + 1;
     return line;
   }
-  const size_t end = static_cast<const char*>(found) - bytes.data();
-  line.next = end + 1;
-  line.eol = Eol::kLf;
-  size_t text_end = end;
-  if (end > pos && bytes[end - 1] == '\r') {
-    line.eol = Eol::kCrLf;
-    --text_end;
-  }
-  line.text = bytes.substr(pos, text_end - pos);
+  line.text = bytes.substr(pos, end - pos);
+  line.eol = feed == nullptr ? Eol::kNone : Eol::kLf;
+  line.next = feed == nullptr ? bytes.size() : end + 1;
   return line;
 }
+
+bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
 
 // One line of a section that a change touched, in 16 bytes. Its text is a slice of the parsed
 // bytes or, once a change made it, of the document's own store (offsets up to 1 TB). The
@@ -354,6 +372,9 @@ struct ProfileDocument::Impl {
   std::deque<std::vector<Line>> touched;  // a deque, so a reference survives an append
   size_t first_live = 0;                  // every section before it is deleted
   std::vector<Slot> slots = std::vector<Slot>(16);
+  uint64_t seed = NewSeed();
+  FileEncoding encoding = FileEncoding::kWindows1252;
+  std::string encoding_problem;
   size_t used_slots = 0;
   // The section the last write went to, by the name the caller gave: writes come in runs.
   std::string last_written_name;
@@ -405,19 +426,28 @@ struct ProfileDocument::Impl {
   }
 
   void AddToIndex(uint32_t section, std::string_view name) {
-    AddToIndex(section, name, NameHash(name));
+    AddToIndex(section, name, NameHash(name, seed));
   }
-  void AddToIndex(uint32_t section, std::string_view name, uint32_t hash) {
-    if ((used_slots + 1) * 2 > slots.size()) Grow();
+  // `chain_ends`, while a parse fills an index that it sized beforehand: per slot, the last
+  // section of its name, so that a duplicate is hung on without walking the ones before it.
+  // Only a parse meets duplicates; a change adds a section only for a name that has none.
+  void AddToIndex(uint32_t section, std::string_view name, uint32_t hash,
+                  uint32_t* chain_ends = nullptr) {
+    if ((used_slots + 1) * 2 > slots.size()) {
+      Grow();
+      chain_ends = nullptr;  // its slots have moved
+    }
     const size_t i = Probe(hash, name);
     if (slots[i].first == kNoSection) {
       slots[i] = Slot{hash, section};
       ++used_slots;
+      if (chain_ends != nullptr) chain_ends[i] = section;
       return;
     }
-    uint32_t last = slots[i].first;
+    uint32_t last = chain_ends != nullptr ? chain_ends[i] : slots[i].first;
     while (sections[last].next_same != kNoSection) last = sections[last].next_same;
     sections[last].next_same = section;
+    if (chain_ends != nullptr) chain_ends[i] = section;
   }
 
   // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
@@ -436,7 +466,7 @@ struct ProfileDocument::Impl {
 
   uint32_t FindSection(std::string_view name) const {
     name = TrimBlanks(name);
-    return slots[Probe(NameHash(name), name)].first;
+    return slots[Probe(NameHash(name, seed), name)].first;
   }
 
   // A view that lasts until the next change.
@@ -508,7 +538,7 @@ struct ProfileDocument::Impl {
       return;
     }
     const Section& last = sections.back();
-    if (last.lines == kUntouched && Raw(last).back() == '\n') return;
+    if (last.lines == kUntouched && IsLineEnd(Raw(last).back())) return;
     std::vector<Line>& lines = Lines(static_cast<uint32_t>(sections.size() - 1));
     if (lines.back().eol == Eol::kNone) lines.back().eol = style;
   }
@@ -534,10 +564,10 @@ struct ProfileDocument::Impl {
     constexpr size_t kMaxKeys = 16;
     if (entries.size() == 0 || entries.size() > kMaxKeys || HasBreak(section)) return false;
     const std::string_view name = TrimBlanks(section);
-    const uint32_t hash = NameHash(name);
+    const uint32_t hash = NameHash(name, seed);
     if (slots[Probe(hash, name)].first != kNoSection) return false;
     const Eol style = Style();
-    const size_t eol_size = static_cast<size_t>(style);
+    const size_t eol_size = EolSize(style);
     size_t total = section.size() + 2 + eol_size;
     bool closing = false;
     std::string_view bodies[kMaxKeys];
@@ -561,7 +591,7 @@ struct ProfileDocument::Impl {
       if (!text.empty()) std::memcpy(out, text.data(), text.size());
       out += text.size();
     };
-    const std::string_view eol = style == Eol::kCrLf ? "\r\n" : "\n";
+    const std::string_view eol = EolText(style);
     put("[");
     put(section);
     put("]");
@@ -607,21 +637,28 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
   return ParseOwned(std::string(bytes));
 }
 
+const std::string& ProfileDocument::EncodingProblem() const { return impl_->encoding_problem; }
+
 ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
   ProfileDocument doc;
   Impl& d = *doc.impl_;
+  if (!DecodeFileText(&bytes, &d.encoding, &d.encoding_problem)) {
+    d.encoding = FileEncoding::kWindows1252;
+  }
   d.base = std::move(bytes);
   const std::string_view all(d.base);
   // Lines that start with a bracket bound the number of sections, so the section vector and
   // the index grow once.
   size_t brackets = 0;
   for (size_t pos = all.find('['); pos != std::string_view::npos; pos = all.find('[', pos + 1)) {
-    if (pos == 0 || all[pos - 1] == '\n') ++brackets;
+    if (pos == 0 || IsLineEnd(all[pos - 1])) ++brackets;
   }
   d.sections.reserve(brackets);
   size_t slots = d.slots.size();
   while (slots < 2 * brackets) slots *= 2;
   d.slots.resize(slots);
+  // Left uninitialised: a slot's entry is written when the slot is first used.
+  const std::unique_ptr<uint32_t[]> chain_ends(new uint32_t[slots]);
   auto close = [&](size_t end) {
     if (d.sections.empty()) {
       AppendLines(all.substr(0, end), 0, false, &d.preamble);
@@ -637,7 +674,7 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
     const size_t bracket = static_cast<const char*>(found) - all.data();
     size_t begin = bracket;
     while (begin > 0 && IsBlank(all[begin - 1])) --begin;
-    if (begin > 0 && all[begin - 1] != '\n') {
+    if (begin > 0 && !IsLineEnd(all[begin - 1])) {
       pos = bracket + 1;
       continue;
     }
@@ -653,7 +690,9 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
         section.name_begin = static_cast<uint8_t>(name_begin);
         section.name_size = static_cast<uint16_t>(parts.name.size());
       }
-      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), parts.name);
+      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), parts.name,
+                   NameHash(parts.name, d.seed),
+                   d.slots.size() == slots ? chain_ends.get() : nullptr);
     }
     pos = line.next;
   }
@@ -665,7 +704,7 @@ std::string ProfileDocument::Serialize() const {
   const Impl& d = *impl_;
   auto measure = [](const std::vector<Line>& lines) {
     size_t total = 0;
-    for (const Line& line : lines) total += line.size + static_cast<size_t>(line.eol);
+    for (const Line& line : lines) total += line.size + EolSize(line.eol);
     return total;
   };
   size_t total = measure(d.preamble);
@@ -695,8 +734,7 @@ std::string ProfileDocument::Serialize() const {
     for (const Line& line : lines) {
       std::memcpy(cursor, d.Text(line).data(), line.size);
       cursor += line.size;
-      if (line.eol == Eol::kCrLf) *cursor++ = '\r';
-      if (line.eol != Eol::kNone) *cursor++ = '\n';
+      for (const char c : EolText(line.eol)) *cursor++ = c;
     }
   };
   copy_lines(d.preamble);
@@ -709,7 +747,8 @@ std::string ProfileDocument::Serialize() const {
     }
   }
   flush();
-  return out;
+  return d.encoding == FileEncoding::kWindows1252 ? out
+                                                  : EncodeFileText(d.encoding, std::move(out));
 }
 
 std::optional<std::string> ProfileDocument::Find(std::string_view section,
@@ -749,24 +788,24 @@ void ProfileDocument::FindKeys(std::string_view section, const std::string_view*
   size_t missing = count;
   const std::string_view raw = d.Raw(found);
   for (size_t pos = NextLine(raw, 0).next; missing > 0 && pos < raw.size();) {
-    const void* feed = std::memchr(raw.data() + pos, '\n', raw.size() - pos);
-    const size_t end = feed == nullptr ? raw.size() : static_cast<const char*>(feed) - raw.data();
-    // The line's name is what stands before its first "=", without blanks; a carriage return
-    // at its end is a blank like the others around the value. No name holds "=", so a key that
-    // does is never found.
-    size_t i = pos;
-    pos = end + 1;
-    while (i < end && IsBlank(raw[i])) ++i;
-    if (i == end || raw[i] == ';') continue;
+    const RawLine line = NextLine(raw, pos);
+    pos = line.next;
+    // The line's name is what stands before its first "=", without blanks. No name holds "=",
+    // so a key that does is never found.
+    const std::string_view text = line.text;
+    const size_t end = text.size();
+    size_t i = 0;
+    while (i < end && IsBlank(text[i])) ++i;
+    if (i == end || text[i] == ';') continue;
     size_t equals = i;
-    while (equals < end && raw[equals] != '=') ++equals;
+    while (equals < end && text[equals] != '=') ++equals;
     if (equals == end) continue;
     size_t name_end = equals;
-    while (name_end > i && IsBlank(raw[name_end - 1])) --name_end;
-    const std::string_view name = raw.substr(i, name_end - i);
+    while (name_end > i && IsBlank(text[name_end - 1])) --name_end;
+    const std::string_view name = text.substr(i, name_end - i);
     for (size_t k = 0; k < count; ++k) {
       if (!values[k] && name.size() == trimmed[k].size() && SameName(name, trimmed[k])) {
-        values[k] = TrimBlanks(raw.substr(equals + 1, end - equals - 1));
+        values[k] = TrimBlanks(text.substr(equals + 1));
         --missing;
       }
     }
@@ -821,7 +860,7 @@ void ProfileDocument::Write(std::string_view section, std::string_view key,
 void ProfileDocument::DeleteSection(std::string_view section) {
   Impl& d = *impl_;
   section = TrimBlanks(section);
-  const size_t slot = d.Probe(NameHash(section), section);
+  const size_t slot = d.Probe(NameHash(section, d.seed), section);
   const uint32_t number = d.slots[slot].first;
   if (number == kNoSection) return;
   d.last_written = kNoSection;
@@ -846,12 +885,6 @@ void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) 
   lines.erase(lines.begin() + static_cast<ptrdiff_t>(d.FindKey(lines, TrimBlanks(key))));
 }
 
-bool SameProfileName(std::string_view a, std::string_view b) {
-  return SameName(TrimBlanks(a), TrimBlanks(b));
-}
-
-std::string_view TrimProfileName(std::string_view name) { return TrimBlanks(name); }
-
 void TuneAllocatorForLargeFiles() {
 #if defined(__GLIBC__)
   // Blocks up to this size come from the heap, whose freed memory is used again, instead of a
@@ -870,6 +903,9 @@ bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* sn
   // Without a snapshot to keep, the document takes the bytes as they were read.
   *doc = snapshot != nullptr ? ProfileDocument::Parse(read->bytes)
                              : ProfileDocument::ParseOwned(std::move(local.bytes));
+  if (!doc->EncodingProblem().empty()) {
+    throw Error(kErrFileRead, "The file " + path + " " + doc->EncodingProblem());
+  }
   return true;
 }
 
@@ -885,7 +921,9 @@ std::string ReadProfileString(std::string_view section, std::string_view key,
   if (!ReadFileSnapshot(file_name, &snapshot, fs) || !snapshot.exists) {
     return std::string(default_value);
   }
-  return ProfileDocument::ParseOwned(std::move(snapshot.bytes)).Read(section, key, default_value);
+  const ProfileDocument doc = ProfileDocument::ParseOwned(std::move(snapshot.bytes));
+  if (!doc.EncodingProblem().empty()) return std::string(default_value);
+  return doc.Read(section, key, default_value);
 }
 
 bool WriteProfileString(std::string_view section, const std::optional<std::string>& key,

@@ -1,16 +1,17 @@
 // Profile (INI) files: a document read once, read and changed in memory, committed in one
 // atomic write; and the single-call ReadProfileString / WriteProfileString built on it.
-// Bytes are Windows-1252 as in the file; no conversion happens here.
+// Documents hold Windows-1252 bytes; a file in UTF-8 or UTF-16LE with a byte-order mark is
+// converted when it is read and written back in its own encoding.
 //
 // Reading follows the Windows profile functions: a line "[name]" opens a section; "key=value"
 // lines carry values; names match without regard to letter case (Windows-1252 letters
 // included); blanks around names, around "=" and at the end of a value are not part of them;
 // lines starting with ";", lines without "=", empty lines and lines before the first section
-// carry nothing. Every line is kept byte for byte, line endings included, until a change
-// touches it; new lines take the line ending of the file's first line (CRLF in a new file).
-// A value with leading blanks, and a key that starts with ";", holds "=", or starts with "["
-// and holds "]", cannot be read back, as on Windows; a line break inside a value is written as
-// given.
+// carry nothing. CR LF, LF and a CR alone each end a line. Every line is kept byte for byte, line
+// endings included, until a change touches it; new lines take the line ending of the file's first
+// line (CRLF in a new file). A value with leading blanks, and a key that starts with ";", holds
+// "=", or starts with "[" and holds "]", cannot be read back, as on Windows; a line break inside a
+// value is written as given.
 #pragma once
 
 #include <array>
@@ -22,7 +23,9 @@
 #include <string_view>
 
 #include "settings/atomic_file.h"
+#include "settings/file_encoding.h"
 #include "settings/file_system.h"
+#include "settings/profile_names.h"
 
 namespace quillmap {
 
@@ -40,12 +43,16 @@ class ProfileDocument {
   ProfileDocument(const ProfileDocument&);
   ProfileDocument& operator=(const ProfileDocument&);
 
-  // Never fails: any bytes give a document, and Serialize() of an unchanged document gives
-  // the same bytes back.
+  // A file's bytes, in any of the encodings FileEncoding names; Serialize() writes that encoding
+  // again. Never fails: any bytes give a document, and Serialize() of an unchanged document
+  // gives the same bytes back. Text that DecodeFileText refuses is taken byte for byte, as
+  // Windows-1252, and EncodingProblem() says why; a caller about to write should refuse.
   static ProfileDocument Parse(std::string_view bytes);
   // The same, keeping the bytes it is given instead of a copy of them.
   static ProfileDocument ParseOwned(std::string bytes);
   std::string Serialize() const;
+  // Empty unless the bytes given to Parse are in an encoding that they break (see above).
+  const std::string& EncodingProblem() const;
 
   // Names match without regard to letter case; the first of two same-named sections or keys
   // wins. nullopt when the section or the key is missing.
@@ -92,14 +99,9 @@ class ProfileDocument {
   std::unique_ptr<Impl> impl_;
 };
 
-// Whether two names are the same section or key name to a document: blanks around them and
-// letter case ignored.
-bool SameProfileName(std::string_view a, std::string_view b);
-// The name without the blanks around it that documents ignore.
-std::string_view TrimProfileName(std::string_view name);
-
 // Reads the file: a missing file is an empty document with exists == false. Returns false
-// only when the file exists but cannot be read. `snapshot` may be null.
+// only when the file exists but cannot be read; throws Error(kErrFileRead) naming the file when
+// it has an EncodingProblem(). `snapshot` may be null.
 bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,
                  FileSystem& fs = RealFileSystem());
 

@@ -10,8 +10,8 @@
 
 namespace quillmap {
 
-// `text` upper-cased as Windows-1252 knows its letters (a-z, à-þ but ÷, ÿ š œ ž), everything
-// else kept as it is, blanks included. Letters without an upper case there (ß, µ) stay.
+// `text` upper-cased as Windows-1252 knows its letters (UpperUtf8), everything else kept as
+// it is, blanks included. Letters without an upper case there (ß, µ) stay.
 std::string UpperCaseText(std::string_view text);
 
 // Settles the model in force from the system file:

@@ -178,6 +178,20 @@ void ParseModelList(std::string_view bytes, const std::string& system_file_path,
   if (count > kMaxReadableModelCount) throw ModelCountOverflow(system_file_path);
 }
 
+std::vector<ModelLimits> LoadModelTable(const std::string& system_file_path, ScannerState& state) {
+  state.ModelList.clear();
+  const std::string bytes =
+      ReadSystemFile(system_file_path, kSystemFileHeaderSize, /*with_records=*/true);
+  ParseModelList(bytes, system_file_path, state);
+  std::vector<ModelLimits> limits;
+  limits.reserve(state.ModelList.size());
+  for (size_t i = 0; i < state.ModelList.size(); ++i) {
+    limits.push_back(
+        LimitsAt(RecordAt(bytes, static_cast<int32_t>(i), system_file_path), kRecordBoundsOffset));
+  }
+  return limits;
+}
+
 void SelectModel(const std::string& system_file_path, const std::string& name,
                  ScannerState& state) {
   ParseSelectModel(ReadSystemFile(system_file_path, kSystemFileHeaderSize, /*with_records=*/true),

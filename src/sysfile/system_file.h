@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sysfile/scanner_state.h"
 
@@ -54,6 +55,10 @@ void ParseSingleModel(std::string_view bytes, const std::string& system_file_pat
 void LoadModelList(const std::string& system_file_path, ScannerState& state);
 void ParseModelList(std::string_view bytes, const std::string& system_file_path,
                     ScannerState& state);
+
+// LoadModelList, and the bounds of each record in the same order (a repeated name keeps its own
+// record's). Reads the header and the records it counts, never the rest of the file.
+std::vector<ModelLimits> LoadModelTable(const std::string& system_file_path, ScannerState& state);
 
 // Makes `name` the model in force with the bounds of the first record whose name equals it
 // exactly (letter case counts). Records are read up to the first match, so a file that ends

@@ -87,7 +87,7 @@ TEST_F(ValidateRegionTest, TrimsFirstChecksNumbersBeforeRangesAndTheNameLast) {
   EXPECT_EQ(Check({"A", "1", "1", "-5", "5"}).rule, 10);
   EXPECT_TRUE(asked_.empty()) << "the name is looked up only when all else has passed";
   EXPECT_TRUE(Check({"A", " 12.5 ", "1", "5", "5"}).Passed());
-  EXPECT_EQ(Check({" TAKEN ", "1", "1", "5", "5"}).rule, 14);
+  EXPECT_EQ(Check({"\tTAKEN\v\f ", "1", "1", "5", "5"}).rule, 14);
   EXPECT_EQ(asked_, (std::vector<std::string>{"A", "TAKEN"}));
 }
 

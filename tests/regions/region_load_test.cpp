@@ -66,10 +66,7 @@ TEST(ReadRegionTest, LengthsMatchTheGeneralConversions) {
 TEST(LoadRegionListTest, ListsTheRegionsInOrderOrOnlyTheCustomOnes) {
   const RegionList list = LoadRegionList(kFiveRegions, false, kWide, ',');
   ASSERT_FALSE(list.error);
-  EXPECT_EQ(Column(list, kColumnSectionName),
-            (std::vector<std::string>{"Region1", "Region2", "Region3", "Region4", "Region5"}));
-  EXPECT_EQ(list.rows[1].cells, (std::array<std::string, 7>{"NO", "Left array \xC3\x98", "2,00",
-                                                            "10,00", "10,00", "20,00", "Region2"}));
+  EXPECT_EQ(list.rows.size(), 5u);  // the rows themselves: the add test, in every encoding
   EXPECT_EQ(list.SuppliedDefaultName, "Full slide");
   EXPECT_FALSE(list.InvalidRegionsFound);
   ASSERT_TRUE(list.last_shown);
@@ -135,7 +132,8 @@ TEST(LoadRegionListTest, MarksValuesBeyondBoundsByAHundredthOrMore) {
 TEST(RegionNameExistsTest, IgnoresCaseAndTheRegionItself) {
   ProfileDocument doc;
   ASSERT_TRUE(LoadProfile(kFiveRegions, &doc, nullptr));
-  EXPECT_TRUE(RegionNameExists(doc, "", "LEFT ARRAY \xC3\xB8"));  // ø matches Ø
+  // ø matches Ø; the blanks a read strips do not count.
+  EXPECT_TRUE(RegionNameExists(doc, "", "\t\vLEFT ARRAY \xC3\xB8\f "));
   EXPECT_FALSE(RegionNameExists(doc, "Region2", "Left array \xC3\x98"));
   EXPECT_TRUE(RegionNameExists(doc, "Region2", "bottom"));
   EXPECT_FALSE(RegionNameExists(doc, "", "Bottom \xE2\x84\xA6"));  // Ω: no such name possible

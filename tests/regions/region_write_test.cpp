@@ -10,6 +10,7 @@
 #include "regions/region_commands.h"
 #include "regions/region_file.h"
 #include "regions/save_region.h"
+#include "settings/cp1252.h"
 #include "settings/temp_folder.h"
 #include "support/fake_ui.h"
 
@@ -75,15 +76,33 @@ class RegionWriteTest : public ::testing::TestWithParam<char> {
 
 INSTANTIATE_TEST_SUITE_P(Separators, RegionWriteTest, ::testing::Values('.', ','));
 
+// The file as other editors save it: CR alone, UTF-8 or UTF-16LE with a byte-order mark.
+std::string Encoded(const std::string& form, std::string text) {
+  if (form == "CR") text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+  if (form == "UTF-8") return "\xEF\xBB\xBF" + Cp1252ToUtf8(text);
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : text) (utf16 += c) += '\0';  // Latin-1 only: one unit a byte
+  return form == "UTF-16" ? utf16 : text;
+}
+
 TEST_P(RegionWriteTest, AddsTheSixthRegionAsInTheWorkedExample) {
-  std::string expected = Replaced(Start("five_regions.ini"), "NumRegions=5", "NumRegions=6");
-  expected += Crlf(
-      "[Region6]\nType=CustomerSlide5\nName=Left half\nCustom=YES\nX=0\nY=0\nW=20000\nH=60000\n\n"
+  const std::string fixture = Start("five_regions.ini");
+  std::string added = Replaced(fixture, "NumRegions=5", "NumRegions=6");
+  added += Crlf(
+      "[Region6]\nType=CustomerSlide5\nName=Left "
+      "h\xE4lf\nCustom=YES\nX=0\nY=0\nW=20000\nH=60000\n\n"
       "[CustomerSlide5]\nX=2000\nY=5000\nAFX=500\nAFY=5000\nPKG=5\n\n");
-  EXPECT_THAT(Save(true, "  Left half ", Mm("2.00"), Mm("5.00"), Mm("20.00"), Mm("60.00")),
-              ::testing::IsEmpty());
-  EXPECT_EQ(FileNow(), expected);
-  EXPECT_EQ(global_.CurrentRegion.SlideAFX, Mm("0.5"));
+  for (const std::string form : {"CR LF", "CR", "UTF-8", "UTF-16"}) {
+    SCOPED_TRACE(form);
+    WriteBytes(global_.RegionFilePath, Encoded(form, fixture));
+    const RegionList list = LoadRegionList(global_.RegionFilePath, false, {}, GetParam());
+    EXPECT_EQ(list.rows.at(1).cells,
+              (std::array<std::string, 7>{"NO", "Left array \xC3\x98", Mm("2.00"), Mm("10.00"),
+                                          Mm("10.00"), Mm("20.00"), "Region2"}));
+    EXPECT_THAT(Save(true, "  Left h\xC3\xA4lf ", Mm("2.00"), Mm("5.00"), Mm("20.00"), Mm("60.00")),
+                ::testing::IsEmpty());
+    EXPECT_EQ(FileNow(), Encoded(form, added));
+  }
 
   // A file without a count gets Region1; AFX: 2.50 goes to the even whole number 2, less 1.5.
   const std::string no_count = Crlf("[VelmoraDefault]\nRegion=Region1\n\n");
@@ -145,6 +164,9 @@ TEST_P(RegionWriteTest, RefusalsLeaveTheDocumentAsItWas) {
        "5001: Cannot change Region2: its slide section customerslide0 is "
        "also used by Region1. Please correct the region file."},
       {shared, 'm', "Region3", own},
+      // The count and the sections disagree: adding must not take over Region2.
+      {count + "1\n[Region1]\n[Region2]\nName=Kept\n", 'a', "Region2",
+       "5001: Cannot add Region2: the region file already has a section Region2 beyond its"},
       // Renumbering after Region1 would delete [ScanRegions] as Region3's slide section.
       {shared, 'd', "Region1", own},
   };
@@ -176,6 +198,11 @@ TEST_P(RegionWriteTest, FailuresLeaveTheFileAsItWas) {
   WriteBytes(global_.RegionFilePath, bad_count);
   EXPECT_THAT(Save(true, "N", "1", "1", "5", "5"), ElementsAre("Type mismatch", "Type mismatch"));
   EXPECT_EQ(FileNow(), bad_count);
+  const std::string omega = std::string("\xFF\xFE[\0\r\0\x26\x21", 8);  // UTF-16: "[", CR, Ω
+  WriteBytes(global_.RegionFilePath, omega);
+  EXPECT_THAT(Save(true, "N", "1", "1", "5", "5"),
+              ::testing::Contains(::testing::HasSubstr("Windows-1252 cannot hold (line 2)")));
+  EXPECT_EQ(FileNow(), omega);
 }
 
 TEST_P(RegionWriteTest, NeverOverwritesAChangeMadeOnDiskAndOneWriterAtATime) {

@@ -58,7 +58,7 @@ class StartupTest : public ::testing::Test {
     WriteRegistryString(registry_, RegistryRoot::kLocalMachine, kMicroarrayKey, kPathValue,
                         "  " + folder_.Data() + "  ");
     WriteRegistryString(registry_, RegistryRoot::kCurrentUser, kScanOptionsKey, kRegionNameValue,
-                        "  Array Area ");
+                        "\t Array Area\v ");
     WriteBytes(folder_ / kRegionFileName, "[ScanRegions]\r\nNumRegions=0\r\n");
     WriteBytes(folder_ / kSystemFileName,
                BuildSystemFile(ParseModelDescriptions("VX4400 3 1 63 24 60 23 1 1\n"),

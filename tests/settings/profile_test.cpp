@@ -1,15 +1,13 @@
 #include "settings/profile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <memory>
 #include <random>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
-#include "faulty_file_system.h"
 #include "settings/file_lock.h"
 #include "temp_folder.h"
 
@@ -31,36 +29,66 @@ TEST(ProfileReadTest, FollowsTheWindowsReadingRules) {
   const Doc doc = Doc::Parse(kMessy);
   // Section, key, what Read gives ("-" for missing). The first Alpha hides the second; a
   // bracket that is not closed starts a key line.
-  const char* const cases[][3] = {
-      {"alpha", "KEY1", "one"},         {"Alpha", "Empty", ""},
-      {"ALPHA", "caf\xC9", "cr\xE8me"}, {"r\xE9gion", "w", "20000"},
-      {"Alpha", "Key2", "-"},           {"Alpha", "just words", "-"},
-      {"Alpha", "Only", "-"},           {"Alpha", "[ODD", "bracket key"},
-      {"Alpha", "", "nameless"},        {"Orphan", "Orphan", "-"},
-      {"Missing", "Key1", "-"}};
+  const char* const cases[][3] = {{"alpha", "KEY1", "one"},         {"Alpha", "Empty", ""},
+                                  {"ALPHA", "caf\xC9", "cr\xE8me"}, {"Alpha", "Key2", "-"},
+                                  {"Alpha", "just words", "-"},     {"Alpha", "Only", "-"},
+                                  {"Alpha", "[ODD", "bracket key"}, {"Alpha", "", "nameless"},
+                                  {"Orphan", "Orphan", "-"},        {"Missing", "Key1", "-"}};
   for (const auto& c : cases) EXPECT_EQ(doc.Read(c[0], c[1], "-"), c[2]) << c[0] << "/" << c[1];
-  EXPECT_TRUE(doc.HasSection(" ALPHA"));
   EXPECT_FALSE(doc.HasSection("Orphan"));
   for (const std::string& bytes : {kMessy, std::string(), std::string("\n\n"),
                                    std::string("[A]\rx=1\r\r\n"), std::string("no section")}) {
     EXPECT_EQ(Doc::Parse(bytes).Serialize(), bytes);
   }
+  // A byte-order mark names the encoding; text it breaks is kept byte for byte and reported.
+  const std::string utf16 = std::string("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xE9\0", 18);
+  const std::pair<std::string, const char*> refused[] = {
+      {utf16 + "x", "is UTF-16 text that ends in half a character (line 2)"},
+      {"\xFE\xFF", "is UTF-16 big-endian text, which Quillmap cannot read"},
+      {"\xEF\xBB\xBF[A]\nk=\xE9\n",
+       "is UTF-8 text holding a character that Windows-1252 cannot hold, or bytes that are not "
+       "UTF-8 (line 2)"},
+  };
+  for (const auto& [bytes, message] : refused) {
+    const Doc refused_doc = Doc::Parse(bytes);
+    EXPECT_EQ(refused_doc.Serialize(), bytes);
+    EXPECT_EQ(refused_doc.EncodingProblem(),
+              message + std::string("; save it as Windows-1252 (ANSI) text and try again."));
+  }
 }
 
-TEST(ProfileReadTest, NamesMatchTheirWindows1252CapitalsAndNothingElse) {
-  // The case pairs, then pairs that differ in the same bits but are no case pairs.
-  const std::tuple<char, char, bool> pairs[] = {
-      {'a', 'A', true},        {'\xE9', '\xC9', true},  {'\xFE', '\xDE', true},
-      {'\x9A', '\x8A', true},  {'\x9C', '\x8C', true},  {'\x9E', '\x8E', true},
-      {'\xFF', '\x9F', true},  {'@', '`', false},       {'\xF7', '\xD7', false},
-      {'\xB5', '\x95', false}, {'\xDF', '\xFF', false}, {'1', '\x11', false}};
-  for (const auto& [lower, upper, match] : pairs) {
-    const std::string name = std::string("Sect") + lower + "ion with a longer name";
-    std::string other = name;
-    other[4] = upper;
-    EXPECT_EQ(Doc::Parse("[" + name + "]\nk=1\n").HasSection(other), match)
-        << int{static_cast<unsigned char>(lower)};
+// The name rules and the lookup agree on every byte: a name differing only in one byte's case,
+// or in a byte around it, finds the same section and key exactly when the rules say so.
+TEST(ProfileReadTest, NameRulesAndLookupAgreeOnEveryByte) {
+  std::string stripped;
+  int case_pairs = 0;
+  for (int c = 0; c < 256; ++c) {
+    const char byte = static_cast<char>(c);
+    if (byte == '\n' || byte == '\r' || byte == ']' || byte == '=') continue;  // line structure
+    const std::string name = std::string("Sect") + byte + "ion with a longer name";
+    const Doc doc = Doc::Parse("[" + name + "]\n" + name + "=1\n[" + byte + "Pad" + byte + "]\n" +
+                               byte + "Key" + byte + "=" + byte + "v" + byte + "\n");
+    std::string folded, other_folded;
+    FoldProfileName(name, &folded);
+    for (int d = 0; d < 256; ++d) {
+      std::string other = name;
+      other[4] = static_cast<char>(d);
+      const bool same = SameProfileName(name, other);
+      ASSERT_EQ(doc.HasSection(other), same) << c << " " << d;
+      ASSERT_EQ(doc.Find(name, other).has_value(), same) << c << " " << d;
+      FoldProfileName(other, &other_folded);
+      ASSERT_EQ(folded == other_folded, same) << c << " " << d;
+      case_pairs += same && c < d;
+    }
+    const bool blank = doc.Find("Pad", "Key") == "v";
+    EXPECT_EQ(TrimProfileBlanks(std::string(1, byte) + "Pad" + byte) == "Pad", blank) << c;
+    if (blank) stripped += byte;
   }
+  EXPECT_EQ(stripped, "\t\v\f ");
+  EXPECT_EQ(case_pairs, 26 + 30 + 4);  // a-z, à-þ but ÷, š œ ž ÿ
+  EXPECT_EQ(UpperCp1252("\xFF\x9A\x9C\x9E\xE9\xF7\xDF\xB5"), "\x9F\x8A\x8C\x8E\xC9\xF7\xDF\xB5");
+  EXPECT_EQ(UpperUtf8(" r7720c-\xC3\xBF\xC5\xA1 \xCE\xA9\xC3"),
+            " R7720C-\xC5\xB8\xC5\xA0 \xCE\xA9\xC3");
   const std::string blanks(300, ' ');  // names too far into their line for the short fields
   Doc far = Doc::Parse("[" + blanks + "Far]\n" + blanks + "k=1\n");
   EXPECT_EQ(far.Find("far", "K"), "1");
@@ -175,55 +203,6 @@ class ProfileFileTest : public ::testing::Test {
   TempFolder dir_;
   const std::string path_ = dir_ / "ChipRegions.ini";
 };
-
-TEST_F(ProfileFileTest, WritesReadBackAndDeletionsRemoveWholeSectionsOrKeys) {
-  EXPECT_EQ(ReadProfileString("S", "K", "dflt", path_), "dflt");
-  EXPECT_EQ(ReadProfileString("S", "K", "dflt", dir_.Data()), "dflt");  // not a file
-  const std::string long_value(300, 'L');
-  ASSERT_TRUE(WriteProfileString("Region1", "H", "60000\r\n", path_));
-  ASSERT_TRUE(WriteProfileString("Region1", "Name", long_value, path_));
-  ASSERT_TRUE(WriteProfileString("Slide", "PKG", "5", path_));
-  EXPECT_EQ(ReadBytes(path_),
-            "[Region1]\r\nH=60000\r\nName=" + long_value + "\r\n\r\n[Slide]\r\nPKG=5\r\n");
-  EXPECT_EQ(ReadProfileString("region1", "name", "", path_), long_value);
-  ASSERT_TRUE(WriteProfileString("Slide", "PKG", std::nullopt, path_));
-  EXPECT_EQ(ReadProfileString("Slide", "PKG", "gone", path_), "gone");
-  ASSERT_TRUE(WriteProfileString("REGION1", std::nullopt, std::nullopt, path_));
-  EXPECT_EQ(ReadBytes(path_), "[Slide]\r\n");
-  EXPECT_TRUE(WriteProfileString("S", std::nullopt, std::nullopt, dir_ / "absent.ini"));
-  EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"});
-}
-
-TEST_F(ProfileFileTest, RefusedWritesReturnFalseAndChangeNothing) {
-  WriteBytes(path_, "[S]\r\nK=1\r\n");
-  ::chmod(path_.c_str(), 0444);
-  EXPECT_FALSE(WriteProfileString("S", std::nullopt, std::nullopt, path_));
-  EXPECT_EQ(ReadBytes(path_), "[S]\r\nK=1\r\n");
-  EXPECT_FALSE(WriteProfileString("S", "K", "2", dir_.Data()));
-  ::chmod(path_.c_str(), 0644);
-  for (int n = 1;; ++n) {
-    WriteBytes(path_, "[S]\r\nK=1\r\n");
-    FaultyFileSystem full_disk;
-    full_disk.FailCall(n, ENOSPC);
-    const bool written = WriteProfileString("S", "K", "2", path_, full_disk);
-    EXPECT_EQ(ReadBytes(path_), written ? "[S]\r\nK=2\r\n" : "[S]\r\nK=1\r\n") << n;
-    RemoveStaleTemporaryFiles(path_);  // what the next command's start removes
-    EXPECT_EQ(Entries(dir_.Data()), std::set<std::string>{"ChipRegions.ini"}) << n;
-    if (full_disk.calls() < n) break;
-  }
-}
-
-// The file changes between the read and the write: the change is made again on top of it.
-TEST_F(ProfileFileTest, SingleWriteRedoesItsChangeOnAFileChangedMeanwhile) {
-  WriteBytes(path_, "[S]\r\nK=1\r\n");
-  FaultyFileSystem counting;
-  ReadProfileString("S", "K", "", path_, counting);
-  FaultyFileSystem racing;
-  racing.BeforeCall(counting.calls() + 1,
-                    [this] { WriteBytes(path_, "[S]\r\nK=1\r\n[Scanner]\r\nBusy=0\r\n"); });
-  ASSERT_TRUE(WriteProfileString("S", "K", "3", path_, racing));
-  EXPECT_EQ(ReadBytes(path_), "[S]\r\nK=3\r\n[Scanner]\r\nBusy=0\r\n");
-}
 
 // The lock is on the file itself, so every spelling of its path meets it; a writer excludes
 // readers and writers, readers share, and a writer's note says who holds it.

@@ -202,15 +202,6 @@ TEST_F(SystemFileTest, ChooseModelTakesTheSingleModelTheListedArgumentOrAsksTheU
   EXPECT_EQ(ErrorOf([&] { ChooseModel(path_, "R1", state_, [] { ADD_FAILURE(); }); }).first, 5000);
 }
 
-TEST(UpperCaseTextTest, UpperCasesTheLettersOfWindows1252Only) {
-  EXPECT_EQ(UpperCaseText(" r7720c-x "), " R7720C-X ");
-  // à é þ ÿ š œ ž up; ÷ ß µ have no upper case there; Ω and a stray byte pass through.
-  EXPECT_EQ(UpperCaseText("\xC3\xA0\xC3\xA9\xC3\xBE\xC3\xBF\xC5\xA1\xC5\x93\xC5\xBE"),
-            "\xC3\x80\xC3\x89\xC3\x9E\xC5\xB8\xC5\xA0\xC5\x92\xC5\xBD");
-  EXPECT_EQ(UpperCaseText("\xC3\xB7\xC3\x9F\xC2\xB5\xCE\xA9\xC3"),
-            "\xC3\xB7\xC3\x9F\xC2\xB5\xCE\xA9\xC3");
-}
-
 // Every model read back from the file at path_ by its name.
 void ExpectFileHolds(const std::string& path, const std::vector<ModelDescription>& models) {
   ScannerState state;
