@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "settings/error.h"
+#include "settings/file_system.h"
 #include "settings/number_text.h"
 #include "sysfile/model_choice.h"
 
@@ -103,7 +104,7 @@ void SettleNamedDataFolder(const std::string& folder, Global& global) {
 
 bool FileExists(const std::string& path) {
   struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  return RealFileSystem().Stat(path, &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 StartupOutcome RunStartup(const StartupInputs& inputs, Global& global, StartupWindow& window,
