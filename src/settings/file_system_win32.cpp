@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
@@ -95,6 +96,34 @@ int Unlock(int fd, HANDLE handle, const OVERLAPPED& where, DWORD length) {
   const std::lock_guard<std::mutex> guard(held_locks_mutex);
   held_locks.erase(fd);
   return 0;
+}
+
+// Renames `source` over `target` with POSIX semantics (Windows 10 1709 and later), which is the
+// one way to replace a file that another handle holds open, as the checked rename does.
+bool RenameOverOpenFile(const std::wstring& source, const std::wstring& target) {
+  const HANDLE handle = CreateFileW(source.c_str(), DELETE | SYNCHRONIZE, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  std::wstring full(MAX_PATH, L'\0');
+  const DWORD length =
+      GetFullPathNameW(target.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  bool done = false;
+  if (length > 0 && length < full.size()) {
+    full.resize(length);
+    std::string buffer(sizeof(FILE_RENAME_INFO) + full.size() * sizeof(wchar_t), '\0');
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(full.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, full.data(), full.size() * sizeof(wchar_t));
+    // FileRenameInfoEx, which these headers do not name yet.
+    done = SetFileInformationByHandle(handle, static_cast<FILE_INFO_BY_HANDLE_CLASS>(22), info,
+                                      static_cast<DWORD>(buffer.size())) != 0;
+  }
+  const DWORD error = GetLastError();
+  CloseHandle(handle);
+  SetLastError(error);
+  return done;
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -229,7 +258,24 @@ class Win32FileSystem final : public FileSystem {
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return 0;
     }
-    return FailWithLastError();
+    if (GetLastError() != ERROR_ACCESS_DENIED) return FailWithLastError();
+    if (RenameOverOpenFile(source, target)) return 0;
+    // Without POSIX semantics an open file cannot be replaced, but it can be renamed: the old
+    // file steps aside, the new one takes its name, and the old one goes when its last handle
+    // closes. For that moment the name is missing, which readers take for a file in change.
+    const std::wstring aside =
+        target + L".quillmap-old-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+        std::to_wstring(GetTickCount64());
+    if (!MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      return FailWithLastError();
+    }
+    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      const int result = FailWithLastError();
+      MoveFileExW(aside.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+      return result;
+    }
+    DeleteFileW(aside.c_str());
+    return 0;
   }
   int Unlink(const std::string& path) override {
     return DeleteFileW(WidePath(path).c_str()) ? 0 : FailWithLastError();

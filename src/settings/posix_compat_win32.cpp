@@ -230,3 +230,73 @@ int chown(const char*, uid_t, gid_t) {
 pid_t fork() { return Unsupported(); }
 pid_t waitpid(pid_t, int*, int) { return Unsupported(); }
 int mkfifo(const char*, mode_t) { return Unsupported(); }
+locale_t newlocale(int, const char*, locale_t) {
+  errno = ENOENT;
+  return nullptr;
+}
+void freelocale(locale_t) {}
+
+#include <sys/resource.h>
+int setrlimit(int, const struct rlimit*) { return Unsupported(); }
+
+// iconv over the system's own code page tables: Windows-1252 and UTF-8 either way.
+#include <iconv.h>
+
+struct Win32Iconv {
+  UINT to;
+  UINT from;
+};
+
+namespace {
+
+UINT CodePageNamed(const char* name) {
+  if (_stricmp(name, "UTF-8") == 0) return CP_UTF8;
+  if (_stricmp(name, "WINDOWS-1252") == 0 || _stricmp(name, "CP1252") == 0) return 1252;
+  return 0;
+}
+
+}  // namespace
+
+iconv_t iconv_open(const char* to, const char* from) {
+  const UINT to_page = CodePageNamed(to);
+  const UINT from_page = CodePageNamed(from);
+  if (to_page == 0 || from_page == 0) {
+    errno = EINVAL;
+    return reinterpret_cast<iconv_t>(-1);
+  }
+  return new Win32Iconv{to_page, from_page};
+}
+
+// Converts the whole input or nothing: enough for the callers here, which hand over whole texts.
+size_t iconv(iconv_t cd, char** in, size_t* in_left, char** out, size_t* out_left) {
+  const int wide_size = MultiByteToWideChar(cd->from, MB_ERR_INVALID_CHARS, *in,
+                                            static_cast<int>(*in_left), nullptr, 0);
+  if (wide_size == 0 && *in_left != 0) {
+    errno = EILSEQ;
+    return static_cast<size_t>(-1);
+  }
+  std::wstring wide(static_cast<size_t>(wide_size), L'\0');
+  MultiByteToWideChar(cd->from, 0, *in, static_cast<int>(*in_left), wide.data(), wide_size);
+  BOOL lossy = FALSE;
+  const int size = WideCharToMultiByte(cd->to, 0, wide.data(), wide_size, nullptr, 0, nullptr,
+                                       cd->to == CP_UTF8 ? nullptr : &lossy);
+  if (lossy) {
+    errno = EILSEQ;
+    return static_cast<size_t>(-1);
+  }
+  if (static_cast<size_t>(size) > *out_left) {
+    errno = E2BIG;
+    return static_cast<size_t>(-1);
+  }
+  WideCharToMultiByte(cd->to, 0, wide.data(), wide_size, *out, size, nullptr, nullptr);
+  *in += *in_left;
+  *in_left = 0;
+  *out += size;
+  *out_left -= static_cast<size_t>(size);
+  return 0;
+}
+
+int iconv_close(iconv_t cd) {
+  delete cd;
+  return 0;
+}

@@ -81,6 +81,12 @@ int chown(const char* path, uid_t owner, gid_t group);
 pid_t fork();
 pid_t waitpid(pid_t pid, int* status, int options);
 int mkfifo(const char* path, mode_t mode);
+// Windows reads the decimal separator from the user's regional settings, not from a locale the
+// environment names: there are no such locale objects to make.
+typedef struct Win32Locale* locale_t;
+#define LC_NUMERIC_MASK 0
+locale_t newlocale(int category_mask, const char* name, locale_t base);
+void freelocale(locale_t locale);
 #define WIFEXITED(status) (((status) & 0x7f) == 0)
 #define WEXITSTATUS(status) (((status) >> 8) & 0xff)
 #ifndef SIGXFSZ
