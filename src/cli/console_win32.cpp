@@ -1,8 +1,8 @@
 // The process's side of quillmap-cli on Windows: the UTF-16 command line, the executable's
 // folder, and output that a console window shows as text while a pipe or file gets the UTF-8
 // bytes unchanged.
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <ostream>
 #include <streambuf>
@@ -36,8 +36,8 @@ class HandleBuffer final : public std::streambuf {
  public:
   explicit HandleBuffer(DWORD which) : handle_(GetStdHandle(which)) {
     DWORD mode = 0;
-    console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE &&
-               GetConsoleMode(handle_, &mode);
+    console_ =
+        handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode);
   }
 
  protected:

@@ -37,8 +37,8 @@ HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
 time_t UnixTime(const FILETIME& time) {
   const ULONGLONG ticks = (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  return static_cast<time_t>((static_cast<LONGLONG>(ticks) - static_cast<LONGLONG>(kUnixEpochTicks)) /
-                             10000000);
+  return static_cast<time_t>(
+      (static_cast<LONGLONG>(ticks) - static_cast<LONGLONG>(kUnixEpochTicks)) / 10000000);
 }
 
 // Windows keeps a read-only attribute instead of permission bits, and no owner that the writers
@@ -154,8 +154,21 @@ class Win32FileSystem final : public FileSystem {
     if ((flags & O_CREAT) && (mode & 0222) == 0) attributes = FILE_ATTRIBUTE_READONLY;
     // Folders open only with backup semantics; a folder's handle serves Fsync and Fstat.
     if (flags & O_DIRECTORY) attributes |= FILE_FLAG_BACKUP_SEMANTICS;
-    HANDLE handle = CreateFileW(WidePath(path).c_str(), access | FILE_READ_ATTRIBUTES, kShareAll,
-                                nullptr, disposition, attributes, nullptr);
+    const std::wstring wide = WidePath(path);
+    HANDLE handle = CreateFileW(wide.c_str(), access | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                disposition, attributes, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+      // A folder opens for reading, as open(2) allows, and refuses writing with EISDIR.
+      const DWORD found = GetFileAttributesW(wide.c_str());
+      if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        if (access != GENERIC_READ) {
+          errno = EISDIR;
+          return -1;
+        }
+        handle = CreateFileW(wide.c_str(), access | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      }
+    }
     if (handle == INVALID_HANDLE_VALUE) return FailWithLastError();
     if ((flags & O_DIRECTORY) && !IsFolderHandle(handle)) {
       CloseHandle(handle);
@@ -263,9 +276,8 @@ class Win32FileSystem final : public FileSystem {
     // Without POSIX semantics an open file cannot be replaced, but it can be renamed: the old
     // file steps aside, the new one takes its name, and the old one goes when its last handle
     // closes. For that moment the name is missing, which readers take for a file in change.
-    const std::wstring aside =
-        target + L".quillmap-old-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-        std::to_wstring(GetTickCount64());
+    const std::wstring aside = target + L".quillmap-old-" + std::to_wstring(GetCurrentProcessId()) +
+                               L"-" + std::to_wstring(GetTickCount64());
     if (!MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
       return FailWithLastError();
     }

@@ -87,7 +87,7 @@ typedef struct Win32Locale* locale_t;
 #define LC_NUMERIC_MASK 0
 locale_t newlocale(int category_mask, const char* name, locale_t base);
 void freelocale(locale_t locale);
-#define WIFEXITED(status) (((status) & 0x7f) == 0)
+#define WIFEXITED(status) (((status)&0x7f) == 0)
 #define WEXITSTATUS(status) (((status) >> 8) & 0xff)
 #ifndef SIGXFSZ
 #define SIGXFSZ 25

@@ -47,8 +47,7 @@ std::string Win32Message(LSTATUS status) {
 RegistryStore PlatformRegistryStore() { return RegistryStore::Native(); }
 
 std::string ReadNativeRegistryString(RegistryRoot root, std::string_view sub_key,
-                                     std::string_view value_name,
-                                     std::string_view default_value) {
+                                     std::string_view value_name, std::string_view default_value) {
   const std::wstring key = KeyName(sub_key);
   const std::wstring name = WideFromUtf8(value_name);
   const wchar_t* name_or_default = value_name.empty() ? nullptr : name.c_str();
@@ -56,8 +55,8 @@ std::string ReadNativeRegistryString(RegistryRoot root, std::string_view sub_key
   for (;;) {
     DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
     // Only REG_SZ is a string here, as only the quoted form is in an export file.
-    const LSTATUS status = RegGetValueW(RootKey(root), key.c_str(), name_or_default,
-                                        RRF_RT_REG_SZ, nullptr, data.data(), &size);
+    const LSTATUS status = RegGetValueW(RootKey(root), key.c_str(), name_or_default, RRF_RT_REG_SZ,
+                                        nullptr, data.data(), &size);
     if (status == ERROR_MORE_DATA) {
       data.resize(size / sizeof(wchar_t) + 1);
       continue;
@@ -87,8 +86,8 @@ void WriteNativeRegistryString(RegistryRoot root, std::string_view sub_key,
   const std::wstring name = WideFromUtf8(value_name);
   const std::wstring data = WideFromUtf8(value);
   const LSTATUS status = RegSetKeyValueW(
-      RootKey(root), key.c_str(), value_name.empty() ? nullptr : name.c_str(), REG_SZ,
-      data.c_str(), static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+      RootKey(root), key.c_str(), value_name.empty() ? nullptr : name.c_str(), REG_SZ, data.c_str(),
+      static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
   if (status != ERROR_SUCCESS) fail(Win32Message(status));
 }
 
