@@ -1,8 +1,9 @@
 // The process's side of quillmap-cli on Windows: the UTF-16 command line, the executable's
 // folder, and output that a console window shows as text while a pipe or file gets the UTF-8
 // bytes unchanged.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
 
 #include <ostream>
 #include <streambuf>
