@@ -34,3 +34,6 @@ quillmap_build() {
   cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$top/build" -j "$(nproc)"
 }
+
+# The Windows cross build's compiler (POSIX threads flavour) and Wine, for scripts/test-windows.
+QUILLMAP_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)

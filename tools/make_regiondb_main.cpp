@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/error.h"
+#include "settings/file_system.h"
 #include "sysfile/system_file_writer.h"
 
 namespace {
@@ -60,7 +61,8 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
       return false;
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+  // The file system's rename, which replaces an existing file on Windows too.
+  if (quillmap::RealFileSystem().Rename(temporary, path) != 0) {
     int error = errno;
     std::remove(temporary.c_str());
     errno = error;

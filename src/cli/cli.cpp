@@ -1,7 +1,5 @@
 #include "cli/cli.h"
 
-#include <unistd.h>
-
 #include <exception>
 #include <optional>
 
@@ -136,14 +134,6 @@ int RunCli(const std::vector<std::string>& args, const CliInputs& inputs, Global
     err << error.what() << "\n";
   }
   return kExitRefused;
-}
-
-std::string ExecutableFolder() {
-  std::string target(4096, '\0');
-  const ssize_t size = ::readlink("/proc/self/exe", target.data(), target.size());
-  if (size <= 0 || static_cast<size_t>(size) >= target.size()) return std::string();
-  target.resize(static_cast<size_t>(size));
-  return FolderOf(target);
 }
 
 }  // namespace quillmap::cli

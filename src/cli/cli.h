@@ -24,7 +24,13 @@ struct CliInputs {
 int RunCli(const std::vector<std::string>& args, const CliInputs& inputs, Global& global,
            std::ostream& out, std::ostream& err);
 
+// The process's side, one file for each platform.
 // The folder of the running executable; empty when it cannot be found.
 std::string ExecutableFolder();
+// The command line after the program's name, as UTF-8.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Where the program writes: UTF-8 bytes, shown as text in a Windows console window.
+std::ostream& StandardOutput();
+std::ostream& StandardError();
 
 }  // namespace quillmap::cli

@@ -1,5 +1,4 @@
 // quillmap-cli: the region file from the command line.
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -8,9 +7,14 @@
 #include "settings/registry.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = quillmap::cli::CommandLineArguments(argc, argv);
   quillmap::Global global;
   const quillmap::cli::CliInputs inputs{quillmap::RegistryStore::FromEnvironment(),
                                         quillmap::cli::ExecutableFolder()};
-  return quillmap::cli::RunCli(args, inputs, global, std::cout, std::cerr);
+  std::ostream& out = quillmap::cli::StandardOutput();
+  std::ostream& err = quillmap::cli::StandardError();
+  const int status = quillmap::cli::RunCli(args, inputs, global, out, err);
+  out.flush();
+  err.flush();
+  return status;
 }

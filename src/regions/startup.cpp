@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "settings/error.h"
+#include "settings/file_system.h"
 #include "settings/number_text.h"
 #include "settings/profile_names.h"
 #include "sysfile/model_choice.h"

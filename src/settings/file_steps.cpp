@@ -19,10 +19,6 @@ constexpr int kMaxTempAttempts = 100;
 // write that never reached the disk.
 bool CloseChecked(FileSystem& fs, int fd) { return fs.Close(fd) == 0 || errno == EINTR; }
 
-bool SameTime(const struct timespec& a, const struct timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
 }  // namespace
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -81,7 +77,7 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 }
 
 bool Unchanged(const struct stat& a, const struct stat& b) {
-  return SameInode(a, b) && a.st_size == b.st_size && SameTime(a.st_mtim, b.st_mtim);
+  return SameInode(a, b) && a.st_size == b.st_size && SameModificationTime(a, b);
 }
 
 bool FolderRefusesNewFiles(int error) {

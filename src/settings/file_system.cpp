@@ -1,51 +1,13 @@
 #include "settings/file_system.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 
 namespace quillmap {
 
 namespace {
-
-class PosixFileSystem final : public FileSystem {
- public:
-  int Open(const std::string& path, int flags, mode_t mode) override {
-    return ::open(path.c_str(), flags | O_CLOEXEC, mode);
-  }
-  ssize_t Read(int fd, void* buffer, size_t size) override { return ::read(fd, buffer, size); }
-  ssize_t Write(int fd, const void* buffer, size_t size) override {
-    return ::write(fd, buffer, size);
-  }
-  int Fsync(int fd) override { return ::fsync(fd); }
-  int Ftruncate(int fd, off_t length) override { return ::ftruncate(fd, length); }
-  int Fchmod(int fd, mode_t mode) override { return ::fchmod(fd, mode); }
-  int Close(int fd) override { return ::close(fd); }
-  int Stat(const std::string& path, struct stat* out) override { return ::stat(path.c_str(), out); }
-  int Lstat(const std::string& path, struct stat* out) override {
-    return ::lstat(path.c_str(), out);
-  }
-  ssize_t Readlink(const std::string& path, char* buffer, size_t size) override {
-    return ::readlink(path.c_str(), buffer, size);
-  }
-  int Rename(const std::string& from, const std::string& to) override {
-    return ::rename(from.c_str(), to.c_str());
-  }
-  int Unlink(const std::string& path) override { return ::unlink(path.c_str()); }
-};
-
-std::string TmpUserFolder() { return "/tmp/quillmap-" + std::to_string(geteuid()); }
-
-// An absolute path from the environment, or empty.
-std::string AbsoluteEnv(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || value[0] != '/') return "";
-  return value;
-}
 
 bool EnsureFolderExists(const std::string& folder, FileSystem& fs) {
   struct stat st;
@@ -58,59 +20,17 @@ bool EnsureFolderExists(const std::string& folder, FileSystem& fs) {
 
 }  // namespace
 
-int FileSystem::Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
-
-int FileSystem::Mkdir(const std::string& path, mode_t mode) { return ::mkdir(path.c_str(), mode); }
-
-int FileSystem::Realpath(const std::string& path, std::string* out) {
-  char buffer[PATH_MAX];
-  if (::realpath(path.c_str(), buffer) == nullptr) return -1;
-  *out = buffer;
-  return 0;
-}
-
-int FileSystem::Exchange(const std::string& a, const std::string& b) {
-  return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE);
-}
-
-int FileSystem::Link(const std::string& from, const std::string& to) {
-  return ::link(from.c_str(), to.c_str());
-}
-
-int FileSystem::Fstat(int fd, struct stat* out) { return ::fstat(fd, out); }
-
-int FileSystem::Access(const std::string& path, int mode) { return ::access(path.c_str(), mode); }
-
-int FileSystem::LockControl(int fd, int command, struct flock* lock) {
-  return ::fcntl(fd, command, lock);
-}
-
-int FileSystem::ListFolder(const std::string& folder, std::vector<std::string>* names) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return -1;
-  names->clear();
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names->emplace_back(name);
-  }
-  ::closedir(dir);
-  return 0;
-}
-
-FileSystem& RealFileSystem() {
-  static PosixFileSystem fs;
-  return fs;
-}
-
 std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(kPathSeparators);
   if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
+  if (slash == 0) return path.substr(0, 1);
+  // "C:\name": the folder is the drive's root, not the drive's current folder.
+  if (slash == 2 && path[1] == ':' && IsPathSeparator(path[2])) return path.substr(0, 3);
   return path.substr(0, slash);
 }
 
 std::string NameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(kPathSeparators);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -118,7 +38,7 @@ std::string CanonicalPath(const std::string& path, FileSystem& fs) {
   std::string resolved;
   if (fs.Realpath(path, &resolved) == 0) return resolved;
   if (fs.Realpath(FolderOf(path), &resolved) != 0) return path;
-  if (resolved.back() != '/') resolved += '/';
+  if (!IsPathSeparator(resolved.back())) resolved += '/';
   return resolved + NameOf(path);
 }
 
@@ -146,15 +66,6 @@ bool EnsurePrivateFolder(const std::string& folder, FileSystem& fs) {
   }
   // Another user's folder in /tmp, or one that others may write to, could hand us their files.
   return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
-}
-
-std::string UserStateFolder() {
-  // Not the runtime folder: the record must outlive the power cut that made it necessary.
-  const std::string state = AbsoluteEnv("XDG_STATE_HOME");
-  if (!state.empty()) return state + "/quillmap";
-  const std::string home = AbsoluteEnv("HOME");
-  if (!home.empty() && home != "/") return home + "/.local/state/quillmap";
-  return TmpUserFolder();
 }
 
 }  // namespace quillmap

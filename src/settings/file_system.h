@@ -51,11 +51,21 @@ class FileSystem {
   virtual int ListFolder(const std::string& folder, std::vector<std::string>* names);
 };
 
+// True when `a` and `b` were last modified at the same instant, as finely as the platform
+// records it.
+bool SameModificationTime(const struct stat& a, const struct stat& b);
+
 // The process-wide pass-through to the real calls (stateless).
 FileSystem& RealFileSystem();
 
-// The folder part of `path` ("." when it has none, "/" for a file in the root folder) and the
-// name after the last "/".
+// The characters that separate a path's parts: "/", and on Windows also "\\".
+extern const char kPathSeparators[];
+inline bool IsPathSeparator(char c) {
+  return c == '/' || (kPathSeparators[1] != '\0' && c == kPathSeparators[1]);
+}
+
+// The folder part of `path` ("." when it has none, "/" for a file in the root folder, "C:\\" for
+// one in a drive's root) and the name after the last separator.
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
 
@@ -72,8 +82,8 @@ std::string PathHash(std::string_view canonical_path);
 bool EnsurePrivateFolder(const std::string& folder, FileSystem& fs = RealFileSystem());
 
 // Where the record of an interrupted rewrite lives when the file's own folder takes no new files:
-// $XDG_STATE_HOME/quillmap, else $HOME/.local/state/quillmap, else /tmp/quillmap-<uid>. Not
-// created.
+// $XDG_STATE_HOME/quillmap, else $HOME/.local/state/quillmap, else /tmp/quillmap-<uid>; on
+// Windows %LOCALAPPDATA%\\quillmap. Not created.
 std::string UserStateFolder();
 
 }  // namespace quillmap

@@ -1,8 +1,5 @@
 #include "settings/number_text.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -221,15 +218,5 @@ std::string FormatValue(double value, char sep) {
 bool ExceedsBound(const double& value, const double& bound) { return value - bound >= 0.01; }
 
 bool FallsBelowBound(const double& value, const double& bound) { return bound - value >= 0.01; }
-
-std::string GetDecimalSpecifier() {
-  // A locale object of its own, so the process locale stays as it is.
-  locale_t user = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
-  if (user == static_cast<locale_t>(0)) return ".";
-  const char* radix = nl_langinfo_l(RADIXCHAR, user);
-  std::string separator = radix != nullptr ? radix : "";
-  freelocale(user);
-  return separator.empty() ? "." : separator;
-}
 
 }  // namespace quillmap

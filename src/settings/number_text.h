@@ -44,8 +44,9 @@ std::string FormatValue(double value, char sep);
 bool ExceedsBound(const double& value, const double& bound);
 bool FallsBelowBound(const double& value, const double& bound);
 
-// The decimal separator of the user's LC_NUMERIC environment, read without changing the
-// process locale; "." when that locale cannot be had. The only place where the core looks at
+// The decimal separator of the user's LC_NUMERIC environment (on Windows, of the user's
+// regional settings), read without changing the process locale; "." when that locale cannot be
+// had. The only place where the core looks at
 // the environment for it: front ends without Qt call it once and hand the separator on.
 std::string GetDecimalSpecifier();
 

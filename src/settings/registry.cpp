@@ -1,9 +1,7 @@
 #include "settings/registry.h"
 
 #include <errno.h>
-#include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <iostream>
@@ -15,6 +13,7 @@
 #include "settings/atomic_file.h"
 #include "settings/file_lock.h"
 #include "settings/error.h"
+#include "settings/file_system.h"
 #include "settings/reg_file.h"
 
 namespace quillmap {
@@ -102,8 +101,8 @@ const RegEntry* FindInsertionPoint(const RegFile& file, std::string_view key_pat
 // mkdir -p for the folders above `path`.
 bool MakeParentFolders(const std::string& path) {
   FileSystem& fs = RealFileSystem();
-  for (size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
+  for (size_t slash = path.find_first_of(kPathSeparators, 1); slash != std::string::npos;
+       slash = path.find_first_of(kPathSeparators, slash + 1)) {
     const std::string folder = path.substr(0, slash);
     struct stat info;
     if (fs.Stat(folder, &info) == 0 && S_ISDIR(info.st_mode)) continue;
@@ -122,19 +121,15 @@ std::unique_ptr<FileLock> LockStore(const std::string& path, bool writer) {
   return lock;
 }
 
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return home;
-  const passwd* user = getpwuid(getuid());
-  return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "";
-}
+}  // namespace
 
 std::string JoinPath(const std::string& folder, const char* file) {
-  if (!folder.empty() && folder.back() == '/') return folder + file;
+  if (!folder.empty() &&
+      std::string_view(kPathSeparators).find(folder.back()) != std::string::npos) {
+    return folder + file;
+  }
   return folder + "/" + file;
 }
-
-}  // namespace
 
 RegistryStore::RegistryStore(const std::string& folder_for_both)
     : RegistryStore(JoinPath(folder_for_both, "HKEY_LOCAL_MACHINE.reg"),
@@ -149,11 +144,13 @@ RegistryStore::RegistryStore(std::string local_machine_path, std::string current
 RegistryStore RegistryStore::FromEnvironment() {
   const char* folder = std::getenv("QUILLMAP_REGISTRY");
   if (folder != nullptr && *folder != '\0') return RegistryStore(std::string(folder));
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  const std::string config_folder =
-      config != nullptr && config[0] == '/' ? std::string(config) : HomeFolder() + "/.config";
-  return RegistryStore("/etc/velmora/HKEY_LOCAL_MACHINE.reg",
-                       JoinPath(config_folder, "velmora/HKEY_CURRENT_USER.reg"));
+  return PlatformRegistryStore();
+}
+
+RegistryStore RegistryStore::Native() {
+  RegistryStore store("", "");
+  store.native_ = true;
+  return store;
 }
 
 const std::string& RegistryStore::FilePath(RegistryRoot root) const {
@@ -172,6 +169,7 @@ void RegistryStore::TellProblem(const std::string& path, const std::string& text
 std::string ReadRegistryString(const RegistryStore& store, RegistryRoot root,
                                std::string_view sub_key, std::string_view value_name,
                                std::string_view default_value) {
+  if (store.IsNative()) return ReadNativeRegistryString(root, sub_key, value_name, default_value);
   const std::string& path = store.FilePath(root);
   const std::unique_ptr<FileLock> lock = LockStore(path, false);
   FileSnapshot snapshot;
@@ -199,6 +197,7 @@ std::string ReadRegistryString(const RegistryStore& store, RegistryRoot root,
 
 void WriteRegistryString(const RegistryStore& store, RegistryRoot root, std::string_view sub_key,
                          std::string_view value_name, std::string_view value) {
+  if (store.IsNative()) return WriteNativeRegistryString(root, sub_key, value_name, value);
   const std::string& path = store.FilePath(root);
   const auto fail = [&](const std::string& why) {
     throw Error(kErrFileAccess,

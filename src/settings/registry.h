@@ -23,9 +23,11 @@ class RegistryStore {
   RegistryStore(std::string local_machine_path, std::string current_user_path);
 
   // The folder named by QUILLMAP_REGISTRY when it is set and not empty; otherwise
-  // /etc/velmora/HKEY_LOCAL_MACHINE.reg and $XDG_CONFIG_HOME/velmora/HKEY_CURRENT_USER.reg
-  // ($HOME/.config when XDG_CONFIG_HOME is unset or not an absolute path).
+  // PlatformRegistryStore().
   static RegistryStore FromEnvironment();
+  // The platform's own registry, where it has one (Windows): no files, FilePath is empty.
+  static RegistryStore Native();
+  bool IsNative() const { return native_; }
 
   const std::string& FilePath(RegistryRoot root) const;
 
@@ -43,6 +45,7 @@ class RegistryStore {
 
   std::string local_machine_path_;
   std::string current_user_path_;
+  bool native_ = false;
   // Shared by copies, so that a problem is told once whichever copy reads the file.
   std::shared_ptr<Problems> problems_;
 };
@@ -67,5 +70,21 @@ std::string ReadRegistryString(const RegistryStore& store, RegistryRoot root,
 // value holds a line break. The value is written up to its first NUL, where a read would end.
 void WriteRegistryString(const RegistryStore& store, RegistryRoot root, std::string_view sub_key,
                          std::string_view value_name, std::string_view value);
+
+// `file` in `folder`, with a separator between them unless `folder` ends with one.
+std::string JoinPath(const std::string& folder, const char* file);
+
+// The platform's side. The store used without QUILLMAP_REGISTRY: on Linux
+// /etc/velmora/HKEY_LOCAL_MACHINE.reg and $XDG_CONFIG_HOME/velmora/HKEY_CURRENT_USER.reg
+// ($HOME/.config when XDG_CONFIG_HOME is unset or not an absolute path); on Windows the Win32
+// registry.
+RegistryStore PlatformRegistryStore();
+// Values of the platform's own registry, with the rules of the two calls above: Error 5001
+// when a value cannot be written. Where the platform has no registry, reads give the default
+// and writes fail.
+std::string ReadNativeRegistryString(RegistryRoot root, std::string_view sub_key,
+                                     std::string_view value_name, std::string_view default_value);
+void WriteNativeRegistryString(RegistryRoot root, std::string_view sub_key,
+                               std::string_view value_name, std::string_view value);
 
 }  // namespace quillmap

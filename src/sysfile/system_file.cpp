@@ -8,6 +8,7 @@
 
 #include "settings/cp1252.h"
 #include "settings/error.h"
+#include "settings/file_system.h"
 
 namespace quillmap {
 namespace {
@@ -34,7 +35,7 @@ class SystemFileStream {
   explicit SystemFileStream(const std::string& path) : path_(path) {
     // Non-blocking so that a FIFO at the path cannot hang the start-up; it is refused below.
     do {
-      fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+      fd_ = RealFileSystem().Open(path, O_RDONLY | O_NONBLOCK, 0);
     } while (fd_ < 0 && errno == EINTR);
     if (fd_ < 0) {
       if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == ELOOP) {
@@ -43,17 +44,17 @@ class SystemFileStream {
       throw ReadError(path);
     }
     struct stat info;
-    if (fstat(fd_, &info) != 0) {
-      close(fd_);
+    if (RealFileSystem().Fstat(fd_, &info) != 0) {
+      RealFileSystem().Close(fd_);
       throw ReadError(path);
     }
     // Only a regular file counts as existing, as a folder or a device does not hold the table.
     if (!S_ISREG(info.st_mode)) {
-      close(fd_);
+      RealFileSystem().Close(fd_);
       throw MissingFileError(path);
     }
   }
-  ~SystemFileStream() { close(fd_); }
+  ~SystemFileStream() { RealFileSystem().Close(fd_); }
   SystemFileStream(const SystemFileStream&) = delete;
   SystemFileStream& operator=(const SystemFileStream&) = delete;
 
@@ -63,7 +64,7 @@ class SystemFileStream {
     bytes.resize(start + size);
     size_t done = 0;
     while (done < size) {
-      ssize_t got = read(fd_, &bytes[start + done], size - done);
+      ssize_t got = RealFileSystem().Read(fd_, &bytes[start + done], size - done);
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) throw ReadError(path_);
       if (got == 0) break;
