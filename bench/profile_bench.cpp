@@ -78,7 +78,7 @@ void BM_ChangeOneKeyAndCommit(benchmark::State& state) {
     LoadProfile(file.path(), &doc, &snapshot);
     state.ResumeTiming();
     doc.Write("Region16000", "Name", "Renamed " + std::to_string(++round));
-    if (CommitProfile(file.path(), doc, &snapshot) != WriteResult::kOk) {
+    if (AtomicWriteFile(file.path(), doc.Serialize(), &snapshot) != WriteResult::kOk) {
       state.SkipWithError("commit failed");
     }
   }
@@ -94,7 +94,7 @@ void BM_LoadChangeCommit(benchmark::State& state) {
     FileSnapshot snapshot;
     LoadProfile(file.path(), &doc, &snapshot);
     doc.Write("Region16000", "Name", "Renamed " + std::to_string(++round));
-    if (CommitProfile(file.path(), doc, &snapshot) != WriteResult::kOk) {
+    if (AtomicWriteFile(file.path(), doc.Serialize(), &snapshot) != WriteResult::kOk) {
       state.SkipWithError("commit failed");
     }
   }
@@ -157,7 +157,7 @@ void DeleteFirstRegionAndRenumber(benchmark::State& state, bool by_section) {
         for (size_t k = 0; k < slide.size(); ++k) doc.Write(to_slide, kSlideKeys[k], slide[k]);
       }
     }
-    if (CommitProfile(file.path(), doc, &snapshot) != WriteResult::kOk) {
+    if (AtomicWriteFile(file.path(), doc.Serialize(), &snapshot) != WriteResult::kOk) {
       state.SkipWithError("commit failed");
     }
   }
