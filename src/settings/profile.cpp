@@ -11,73 +11,13 @@
 
 #include "settings/error.h"
 #include "settings/profile_index.h"
+#include "settings/profile_line_table.h"
 #include "settings/profile_lines.h"
 #include "settings/profile_text_store.h"
 
 namespace quillmap {
 
 namespace {
-
-// One line of a section that a change touched, in 16 bytes. Its text is a slice of the parsed
-// bytes or, once a change made it, of the document's own store (offsets up to 1 TB). The
-// name's place is kept for the lookups; the value is found again when it is asked for.
-struct Line {
-  uint32_t offset_low = 0;
-  uint32_t size = 0;  // without the line ending
-  uint16_t name_size = 0;
-  uint8_t name_begin = 0;
-  uint8_t offset_high = 0;
-  LineKind kind = LineKind::kBlank;
-  Eol eol = Eol::kNone;
-  bool owned = false;
-  bool far_name = false;  // too far in or too long for the two fields above
-
-  uint64_t Offset() const { return (uint64_t{offset_high} << 32) | offset_low; }
-  void SetOffset(uint64_t offset) {
-    offset_low = static_cast<uint32_t>(offset);
-    offset_high = static_cast<uint8_t>(offset >> 32);
-  }
-};
-static_assert(sizeof(Line) == 16);
-
-void Classify(std::string_view text, Line* line) {
-  const LineParts parts = SplitLine(text);
-  line->kind = parts.kind;
-  const size_t begin = parts.name.empty() ? 0 : parts.name.data() - text.data();
-  line->far_name = begin > UINT8_MAX || parts.name.size() > UINT16_MAX;
-  if (!line->far_name) {
-    line->name_begin = static_cast<uint8_t>(begin);
-    line->name_size = static_cast<uint16_t>(parts.name.size());
-  }
-}
-
-// The lines of `text`, which stands at `offset` in the parsed bytes or, when `owned`, in the
-// document's store.
-void AppendLines(std::string_view text, uint64_t offset, bool owned, std::vector<Line>* out) {
-  for (size_t pos = 0; pos < text.size();) {
-    const RawLine raw = NextLine(text, pos);
-    size_t begin = pos;
-    size_t text_size = raw.text.size();
-    // A line of 4 GB or more is kept as pieces that carry nothing.
-    for (; text_size > UINT32_MAX; begin += UINT32_MAX, text_size -= UINT32_MAX) {
-      Line piece;
-      piece.SetOffset(offset + begin);
-      piece.size = UINT32_MAX;
-      piece.kind = LineKind::kComment;
-      piece.owned = owned;
-      out->push_back(piece);
-    }
-    Line line;
-    line.SetOffset(offset + begin);
-    line.size = static_cast<uint32_t>(text_size);
-    line.eol = raw.eol;
-    line.owned = owned;
-    Classify(text.substr(begin, text_size), &line);
-    if (text_size != raw.text.size()) line.kind = LineKind::kComment;
-    out->push_back(line);
-    pos = raw.next;
-  }
-}
 
 // Byte by byte: the texts asked about are mostly a few bytes long.
 bool HasBreak(std::string_view text) {
@@ -135,15 +75,14 @@ static_assert(sizeof(Section) == 32);
 }  // namespace
 
 // Sections stay where they are in one vector, in file order: new ones are only ever appended,
-// deleted ones are marked, so a section's number is stable. The index is open addressing on a
-// case-blind hash; same-named sections hang off the first one.
+// deleted ones are marked, so a section's number is stable; the index finds them by name.
 struct ProfileDocument::Impl {
   std::string base;        // the parsed bytes
   ProfileTextStore store;  // the text of lines that changes made
-  std::vector<Line> preamble;
+  std::vector<ProfileLine> preamble;
   std::vector<Section> sections;
-  std::deque<std::vector<Line>> touched;  // a deque, so a reference survives an append
-  size_t first_live = 0;                  // every section before it is deleted
+  std::deque<std::vector<ProfileLine>> touched;  // a deque, so a reference survives an append
+  size_t first_live = 0;                         // every section before it is deleted
   ProfileIndex index;
   FileEncoding encoding = FileEncoding::kWindows1252;
   std::string encoding_problem;
@@ -151,11 +90,11 @@ struct ProfileDocument::Impl {
   std::string last_written_name;
   uint32_t last_written = ProfileIndex::kNone;
 
-  std::string_view Text(const Line& line) const {
+  std::string_view Text(const ProfileLine& line) const {
     return line.owned ? store.At(line.Offset(), line.size)
                       : std::string_view(base).substr(line.Offset(), line.size);
   }
-  std::string_view Name(const Line& line) const {
+  std::string_view Name(const ProfileLine& line) const {
     return line.far_name ? SplitLine(Text(line)).name
                          : Text(line).substr(line.name_begin, line.name_size);
   }
@@ -188,7 +127,7 @@ struct ProfileDocument::Impl {
   std::optional<std::string_view> FindValue(const Section& section, std::string_view key) const {
     key = TrimProfileBlanks(key);
     if (section.lines != kUntouched) {
-      const std::vector<Line>& lines = touched[section.lines];
+      const std::vector<ProfileLine>& lines = touched[section.lines];
       const size_t i = FindKey(lines, key);
       if (i == 0) return std::nullopt;
       return SplitLine(Text(lines[i])).value;
@@ -204,7 +143,7 @@ struct ProfileDocument::Impl {
   }
 
   // Index in the lines, or 0 (the header) when missing; `key` trimmed.
-  size_t FindKey(const std::vector<Line>& lines, std::string_view key) const {
+  size_t FindKey(const std::vector<ProfileLine>& lines, std::string_view key) const {
     for (size_t i = 1; i < lines.size(); ++i) {
       if (lines[i].kind == LineKind::kKey && SameTrimmedName(Name(lines[i]), key)) return i;
     }
@@ -212,10 +151,10 @@ struct ProfileDocument::Impl {
   }
 
   // The section's line table, made from its bytes the first time a change touches it.
-  std::vector<Line>& Lines(uint32_t number) {
+  std::vector<ProfileLine>& Lines(uint32_t number) {
     Section& section = sections[number];
     if (section.lines == kUntouched) {
-      std::vector<Line>& lines = touched.emplace_back();
+      std::vector<ProfileLine>& lines = touched.emplace_back();
       AppendLines(Raw(section), section.raw_begin, section.raw_owned, &lines);
       section.lines = static_cast<uint32_t>(touched.size() - 1);
     }
@@ -223,15 +162,15 @@ struct ProfileDocument::Impl {
   }
 
   // A line of its own from the concatenated parts.
-  Line MakeLine(std::initializer_list<std::string_view> parts, Eol eol) {
+  ProfileLine MakeLine(std::initializer_list<std::string_view> parts, Eol eol) {
     size_t size = 0;
     for (const std::string_view part : parts) size += part.size();
-    Line line;
+    ProfileLine line;
     line.SetOffset(store.Append(parts));
     line.size = static_cast<uint32_t>(size);
     line.eol = eol;
     line.owned = true;
-    Classify(Text(line), &line);
+    ClassifyLine(Text(line), &line);
     return line;
   }
 
@@ -253,13 +192,13 @@ struct ProfileDocument::Impl {
     }
     const Section& last = sections.back();
     if (last.lines == kUntouched && IsLineEnd(Raw(last).back())) return;
-    std::vector<Line>& lines = Lines(static_cast<uint32_t>(sections.size() - 1));
+    std::vector<ProfileLine>& lines = Lines(static_cast<uint32_t>(sections.size() - 1));
     if (lines.back().eol == Eol::kNone) lines.back().eol = style;
   }
 
-  uint32_t AppendSection(Line header) {
+  uint32_t AppendSection(ProfileLine header) {
     const uint32_t number = static_cast<uint32_t>(sections.size());
-    std::vector<Line>& lines = touched.emplace_back();
+    std::vector<ProfileLine>& lines = touched.emplace_back();
     lines.reserve(kNewSectionLines);
     lines.push_back(header);
     sections.emplace_back();
@@ -411,9 +350,9 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
 
 std::string ProfileDocument::Serialize() const {
   const Impl& d = *impl_;
-  auto measure = [](const std::vector<Line>& lines) {
+  auto measure = [](const std::vector<ProfileLine>& lines) {
     size_t total = 0;
-    for (const Line& line : lines) total += line.size + EolSize(line.eol);
+    for (const ProfileLine& line : lines) total += line.size + EolSize(line.eol);
     return total;
   };
   size_t total = measure(d.preamble);
@@ -438,9 +377,9 @@ std::string ProfileDocument::Serialize() const {
     }
     run_size += text.size();
   };
-  auto copy_lines = [&](const std::vector<Line>& lines) {
+  auto copy_lines = [&](const std::vector<ProfileLine>& lines) {
     flush();
-    for (const Line& line : lines) {
+    for (const ProfileLine& line : lines) {
       std::memcpy(cursor, d.Text(line).data(), line.size);
       cursor += line.size;
       for (const char c : EolText(line.eol)) *cursor++ = c;
@@ -530,7 +469,7 @@ void ProfileDocument::Write(std::string_view section, std::string_view key,
     d.last_written = number;
     d.last_written_name.assign(section.data(), section.size());
   }
-  std::vector<Line>& lines = d.Lines(number);
+  std::vector<ProfileLine>& lines = d.Lines(number);
   size_t i = d.FindKey(lines, TrimProfileBlanks(key));
   if (i != 0) {
     const LineParts old_parts = SplitLine(d.Text(lines[i]));
@@ -564,7 +503,7 @@ void ProfileDocument::DeleteSection(std::string_view section) {
   d.last_written = ProfileIndex::kNone;
   d.index.RemoveFirst(slot);
   Section& doomed = d.sections[number];
-  if (doomed.lines != kUntouched) d.touched[doomed.lines] = std::vector<Line>();
+  if (doomed.lines != kUntouched) d.touched[doomed.lines] = std::vector<ProfileLine>();
   doomed.deleted = true;
   while (!d.sections.empty() && d.sections.back().deleted) d.sections.pop_back();
   while (d.first_live < d.sections.size() && d.sections[d.first_live].deleted) ++d.first_live;
@@ -575,7 +514,7 @@ void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) 
   Impl& d = *impl_;
   const uint32_t number = d.FindSection(section);
   if (number == ProfileIndex::kNone || !d.FindValue(d.sections[number], key)) return;
-  std::vector<Line>& lines = d.Lines(number);
+  std::vector<ProfileLine>& lines = d.Lines(number);
   lines.erase(lines.begin() + static_cast<ptrdiff_t>(d.FindKey(lines, TrimProfileBlanks(key))));
 }
 
