@@ -82,22 +82,23 @@ void ProfileIndex::Grow() {
   old.swap(slots_);
   const size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
-    if (slot.first == kNone) continue;
+    if (slot.last == kNone) continue;
     size_t i = slot.hash & mask;
-    while (slots_[i].first != kNone) i = (i + 1) & mask;
+    while (slots_[i].last != kNone) i = (i + 1) & mask;
     slots_[i] = slot;
   }
 }
 
 void ProfileIndex::RemoveFirst(size_t hole) {
-  Slot& slot = slots_[hole];
-  if (slot.first != slot.last) {
-    slot.first = next_same_[slot.first];
+  const uint32_t last = slots_[hole].last;
+  const uint32_t first = next_same_[last];
+  if (first != last) {
+    next_same_[last] = next_same_[first];
     return;
   }
   // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
   const size_t mask = slots_.size() - 1;
-  for (size_t j = (hole + 1) & mask; slots_[j].first != kNone; j = (j + 1) & mask) {
+  for (size_t j = (hole + 1) & mask; slots_[j].last != kNone; j = (j + 1) & mask) {
     const size_t home = slots_[j].hash & mask;
     if (((j - home) & mask) >= ((j - hole) & mask)) {
       slots_[hole] = slots_[j];
