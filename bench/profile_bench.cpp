@@ -1,17 +1,22 @@
 // The largest region file there can be (32,766 regions of 12 keys, about 5.6 MB): reading it
-// into a document, changing one key and committing, and the renumbering that deleting the
-// first region causes. And files made to be slow: one section name 300,000 times, and names
-// that an unseeded case-blind hash sends to one slot, each against a plain file of its size.
+// into a document (and, for comparison, into plain vectors and maps), looking keys up, changing
+// one key and committing, and the renumbering that deleting the first region causes. And files made
+// to be slow: one section name 300,000 times, and names that an unseeded case-blind hash sends to
+// one slot, each against a plain file of its size.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/profile.h"
+#include "settings/profile_names.h"
 
 namespace quillmap {
 namespace {
@@ -56,6 +61,78 @@ void BM_ParseRegionFile(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseRegionFile)->Unit(benchmark::kMillisecond);
 
+// The plain way, for comparison: every line of every section kept as a string in a vector,
+// a map from upper-cased key name to value per section, and one from upper-cased section name
+// to the first section of that name.
+class PlainProfile {
+ public:
+  static PlainProfile Parse(std::string_view bytes) {
+    PlainProfile doc;
+    doc.sections_.emplace_back();  // the lines before the first section
+    for (size_t pos = 0; pos < bytes.size();) {
+      size_t end = bytes.find('\n', pos);
+      if (end == std::string_view::npos) end = bytes.size();
+      std::string_view line = bytes.substr(pos, end - pos);
+      pos = end + 1;
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      const std::string_view text = TrimProfileBlanks(line);
+      if (text.size() >= 2 && text.front() == '[' && text.find(']') != std::string_view::npos) {
+        const std::string name =
+            UpperCp1252(TrimProfileBlanks(text.substr(1, text.rfind(']') - 1)));
+        doc.by_name_.emplace(name, doc.sections_.size());
+        doc.sections_.emplace_back();
+      } else if (const size_t equals = text.find('=');
+                 !text.empty() && text.front() != ';' && equals != std::string_view::npos) {
+        doc.sections_.back().keys.emplace(UpperCp1252(TrimProfileBlanks(text.substr(0, equals))),
+                                          std::string(TrimProfileBlanks(text.substr(equals + 1))));
+      }
+      doc.sections_.back().lines.emplace_back(line);
+    }
+    return doc;
+  }
+
+  std::optional<std::string> Find(std::string_view section, std::string_view key) const {
+    const auto found = by_name_.find(UpperCp1252(TrimProfileBlanks(section)));
+    if (found == by_name_.end()) return std::nullopt;
+    const auto& keys = sections_[found->second].keys;
+    const auto value = keys.find(UpperCp1252(TrimProfileBlanks(key)));
+    if (value == keys.end()) return std::nullopt;
+    return value->second;
+  }
+
+ private:
+  struct Section {
+    std::vector<std::string> lines;
+    std::map<std::string, std::string> keys;
+  };
+  std::vector<Section> sections_;
+  std::map<std::string, size_t> by_name_;
+};
+
+void BM_ParseRegionFilePlain(benchmark::State& state) {
+  const std::string bytes = RegionFileBytes();
+  for (auto _ : state) benchmark::DoNotOptimize(PlainProfile::Parse(bytes));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_ParseRegionFilePlain)->Unit(benchmark::kMillisecond);
+
+// Every region's name and its slide's PKG, as a list of the regions reads them.
+template <typename Doc>
+void LookUpEveryRegion(benchmark::State& state) {
+  const Doc doc = Doc::Parse(RegionFileBytes());
+  for (auto _ : state) {
+    size_t found = 0;
+    for (int m = 1; m <= kRegions; ++m) {
+      const std::optional<std::string> type = doc.Find("Region" + std::to_string(m), "Type");
+      found += type.has_value() + doc.Find("region" + std::to_string(m), "NAME").has_value();
+      found += doc.Find(type.value_or(""), "PKG").has_value();
+    }
+    if (found != 3 * kRegions) state.SkipWithError("a key not found");
+  }
+}
+BENCHMARK_TEMPLATE(LookUpEveryRegion, ProfileDocument)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(LookUpEveryRegion, PlainProfile)->Unit(benchmark::kMillisecond);
+
 void BM_LoadRegionFile(benchmark::State& state) {
   const RegionFile file;
   for (auto _ : state) {
@@ -78,7 +155,7 @@ void BM_ChangeOneKeyAndCommit(benchmark::State& state) {
     LoadProfile(file.path(), &doc, &snapshot);
     state.ResumeTiming();
     doc.Write("Region16000", "Name", "Renamed " + std::to_string(++round));
-    if (CommitProfile(file.path(), doc, &snapshot) != WriteResult::kOk) {
+    if (AtomicWriteFile(file.path(), doc.Serialize(), &snapshot) != WriteResult::kOk) {
       state.SkipWithError("commit failed");
     }
   }
@@ -94,7 +171,7 @@ void BM_LoadChangeCommit(benchmark::State& state) {
     FileSnapshot snapshot;
     LoadProfile(file.path(), &doc, &snapshot);
     doc.Write("Region16000", "Name", "Renamed " + std::to_string(++round));
-    if (CommitProfile(file.path(), doc, &snapshot) != WriteResult::kOk) {
+    if (AtomicWriteFile(file.path(), doc.Serialize(), &snapshot) != WriteResult::kOk) {
       state.SkipWithError("commit failed");
     }
   }
@@ -157,7 +234,7 @@ void DeleteFirstRegionAndRenumber(benchmark::State& state, bool by_section) {
         for (size_t k = 0; k < slide.size(); ++k) doc.Write(to_slide, kSlideKeys[k], slide[k]);
       }
     }
-    if (CommitProfile(file.path(), doc, &snapshot) != WriteResult::kOk) {
+    if (AtomicWriteFile(file.path(), doc.Serialize(), &snapshot) != WriteResult::kOk) {
       state.SkipWithError("commit failed");
     }
   }

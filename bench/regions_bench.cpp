@@ -18,6 +18,7 @@
 #include "regions/region_file.h"
 #include "regions/save_region.h"
 #include "settings/number_text.h"
+#include "settings/profile.h"
 
 namespace quillmap {
 namespace {
@@ -89,14 +90,30 @@ Global MakeGlobal(int n) {
 // The same operations with one profile call per value.
 namespace key_by_key {
 
+// What the single-call profile functions do: the whole file read for every value, and read
+// and written again for every change.
 std::string Get(const std::string& path, const std::string& section, const char* key,
                 const char* def) {
-  return ReadProfileString(section, key, def, path);
+  ProfileDocument doc;
+  if (!LoadProfile(path, &doc, nullptr)) return def;
+  return doc.Read(section, key, def);
 }
 
 void Put(const std::string& path, const std::string& section, std::optional<std::string> key,
          std::optional<std::string> value) {
-  if (!WriteProfileString(section, key, value, path)) throw std::runtime_error("write failed");
+  ProfileDocument doc;
+  FileSnapshot snapshot;
+  if (!LoadProfile(path, &doc, &snapshot)) throw std::runtime_error("read failed");
+  if (!key) {
+    doc.DeleteSection(section);
+  } else if (!value) {
+    doc.DeleteKey(section, *key);
+  } else {
+    doc.Write(section, *key, *value);
+  }
+  if (AtomicWriteFile(path, doc.Serialize(), &snapshot) != WriteResult::kOk) {
+    throw std::runtime_error("write failed");
+  }
 }
 
 std::string FromFile(const std::string& text) {

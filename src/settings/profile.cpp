@@ -1,254 +1,23 @@
 #include "settings/profile.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <initializer_list>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "settings/error.h"
+#include "settings/profile_index.h"
+#include "settings/profile_line_table.h"
+#include "settings/profile_lines.h"
+#include "settings/profile_text_store.h"
 
 namespace quillmap {
 
 namespace {
-
-enum class LineKind : uint8_t { kBlank, kComment, kHeader, kKey, kOther };
-// CR LF, LF, or a CR alone, which ends a line too (files written on old Macs).
-enum class Eol : uint8_t { kNone, kLf, kCrLf, kCr };
-
-size_t EolSize(Eol eol) { return eol == Eol::kNone ? 0 : eol == Eol::kCrLf ? 2 : 1; }
-std::string_view EolText(Eol eol) {
-  return eol == Eol::kCrLf ? "\r\n" : eol == Eol::kLf ? "\n" : eol == Eol::kCr ? "\r" : "";
-}
-
-bool IsBlank(char c) { return IsProfileBlank(c); }
-std::string_view TrimBlanks(std::string_view text) { return TrimProfileBlanks(text); }
-
-// Eight bytes at a time, each byte upper-cased first: names equal without regard to case hash
-// alike, and no others are made to (dropping the bits in which cases differ would let a file
-// hold thousands of distinct names of one hash). The seed is the document's own, so a file
-// cannot be made of names that land in one slot without knowing it.
-uint64_t UpperWord(uint64_t word) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  constexpr uint64_t kHighBits = 0x8080808080808080ull;
-  if ((word & kHighBits) != 0) {
-    uint64_t upper = 0;
-    for (int shift = 56; shift >= 0; shift -= 8) {
-      upper =
-          upper << 8 | static_cast<unsigned char>(UpperCp1252(static_cast<char>(word >> shift)));
-    }
-    return upper;
-  }
-  // Below 0x80 only a to z change: their bytes get 0x80 from the first sum and not the second.
-  const uint64_t from_a = word + (0x80 - 'a') * kOnes;
-  const uint64_t past_z = word + (0x80 - 'z' - 1) * kOnes;
-  return word ^ (((from_a ^ past_z) & kHighBits) >> 2);
-}
-
-uint32_t NameHash(std::string_view trimmed_name, uint64_t seed) {
-  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-  const size_t size = trimmed_name.size();
-  uint64_t hash = seed ^ (size * kMultiplier);
-  for (size_t i = 0; i < size; i += 8) {
-    uint64_t word = 0;
-    if (size - i >= 8) {
-      std::memcpy(&word, trimmed_name.data() + i, 8);  // a fixed size: one load, no call
-    } else {
-      for (size_t j = size - i; j-- > 0;) {
-        word = word << 8 | static_cast<unsigned char>(trimmed_name[i + j]);
-      }
-    }
-    hash = (hash ^ UpperWord(word)) * kMultiplier;
-    hash ^= hash >> 29;
-  }
-  hash ^= seed;
-  hash *= kMultiplier;
-  hash ^= hash >> 32;
-  return static_cast<uint32_t>(hash * kMultiplier >> 32);
-}
-
-// A seed per document from one random seed per process.
-uint64_t NewSeed() {
-  static const uint64_t process_seed = [] {
-    std::random_device device;
-    return (uint64_t{device()} << 32) ^ device();
-  }();
-  static std::atomic<uint64_t> documents{0};
-  uint64_t seed = process_seed + 0x9E3779B97F4A7C15ull * ++documents;
-  seed = (seed ^ (seed >> 30)) * 0xBF58476D1CE4E5B9ull;
-  seed = (seed ^ (seed >> 27)) * 0x94D049BB133111EBull;
-  return seed ^ (seed >> 31);
-}
-
-// `b` already trimmed.
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (UpperCp1252(a[i]) != UpperCp1252(b[i])) return false;
-  }
-  return true;
-}
-
-// What a line means, found from its text alone.
-struct LineParts {
-  LineKind kind = LineKind::kBlank;
-  std::string_view name;   // of a section or a key
-  std::string_view value;  // of a key
-  size_t value_begin = 0;  // where a rewrite puts the new value
-};
-
-LineParts Split(std::string_view text) {
-  LineParts parts;
-  size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  if (i == text.size()) return parts;
-  if (text[i] == ';') {
-    parts.kind = LineKind::kComment;
-    return parts;
-  }
-  if (text[i] == '[') {
-    const size_t close = text.rfind(']');
-    if (close != std::string_view::npos && close > i) {
-      parts.kind = LineKind::kHeader;
-      parts.name = TrimBlanks(text.substr(i + 1, close - i - 1));
-      return parts;
-    }
-  }
-  const void* found = std::memchr(text.data() + i, '=', text.size() - i);
-  if (found == nullptr) {
-    parts.kind = LineKind::kOther;
-    return parts;
-  }
-  const size_t equals = static_cast<const char*>(found) - text.data();
-  size_t name_end = equals;
-  while (name_end > i && IsBlank(text[name_end - 1])) --name_end;
-  parts.kind = LineKind::kKey;
-  parts.name = text.substr(i, name_end - i);
-  parts.value = TrimBlanks(text.substr(equals + 1));
-  // An empty value keeps blanks after "=" out of the part a rewrite preserves.
-  parts.value_begin = parts.value.empty() ? equals + 1 : parts.value.data() - text.data();
-  return parts;
-}
-
-// The value when `text`, a line that is not a section header, is a line of the key `key`
-// (trimmed, without "="). Cheaper than Split for the many lines that are not: the name is
-// compared where it must stand.
-std::optional<std::string_view> ValueIfKey(std::string_view text, std::string_view key) {
-  size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  if ((i < text.size() && text[i] == ';') || text.size() - i < key.size() ||
-      !SameName(text.substr(i, key.size()), key)) {
-    return std::nullopt;
-  }
-  i += key.size();
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  if (i == text.size() || text[i] != '=') return std::nullopt;
-  return TrimBlanks(text.substr(i + 1));
-}
-
-// One line of `bytes` from `pos`: its text without the line ending, and where the next begins.
-struct RawLine {
-  std::string_view text;
-  Eol eol = Eol::kNone;
-  size_t next = 0;
-};
-
-RawLine NextLine(std::string_view bytes, size_t pos) {
-  RawLine line;
-  const void* feed = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
-  const size_t end = feed == nullptr ? bytes.size() : static_cast<const char*>(feed) - bytes.data();
-  // A CR before the line feed ends the line there, unless it is the CR of a CR LF.
-  const void* cr = std::memchr(bytes.data() + pos, '\r', end - pos);
-  if (cr != nullptr) {
-    const size_t at = static_cast<const char*>(cr) - bytes.data();
-    if (at + 1 != end || feed == nullptr) {
-      line.text = bytes.substr(pos, at - pos);
-      line.eol = Eol::kCr;
-      line.next = at + 1;
-      return line;
-    }
-    line.text = bytes.substr(pos, at - pos);
-    line.eol = Eol::kCrLf;
-    line.next = end + 1;
-    return line;
-  }
-  line.text = bytes.substr(pos, end - pos);
-  line.eol = feed == nullptr ? Eol::kNone : Eol::kLf;
-  line.next = feed == nullptr ? bytes.size() : end + 1;
-  return line;
-}
-
-bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
-
-// One line of a section that a change touched, in 16 bytes. Its text is a slice of the parsed
-// bytes or, once a change made it, of the document's own store (offsets up to 1 TB). The
-// name's place is kept for the lookups; the value is found again when it is asked for.
-struct Line {
-  uint32_t offset_low = 0;
-  uint32_t size = 0;  // without the line ending
-  uint16_t name_size = 0;
-  uint8_t name_begin = 0;
-  uint8_t offset_high = 0;
-  LineKind kind = LineKind::kBlank;
-  Eol eol = Eol::kNone;
-  bool owned = false;
-  bool far_name = false;  // too far in or too long for the two fields above
-
-  uint64_t Offset() const { return (uint64_t{offset_high} << 32) | offset_low; }
-  void SetOffset(uint64_t offset) {
-    offset_low = static_cast<uint32_t>(offset);
-    offset_high = static_cast<uint8_t>(offset >> 32);
-  }
-};
-static_assert(sizeof(Line) == 16);
-
-void Classify(std::string_view text, Line* line) {
-  const LineParts parts = Split(text);
-  line->kind = parts.kind;
-  const size_t begin = parts.name.empty() ? 0 : parts.name.data() - text.data();
-  line->far_name = begin > UINT8_MAX || parts.name.size() > UINT16_MAX;
-  if (!line->far_name) {
-    line->name_begin = static_cast<uint8_t>(begin);
-    line->name_size = static_cast<uint16_t>(parts.name.size());
-  }
-}
-
-// The lines of `text`, which stands at `offset` in the parsed bytes or, when `owned`, in the
-// document's store.
-void AppendLines(std::string_view text, uint64_t offset, bool owned, std::vector<Line>* out) {
-  for (size_t pos = 0; pos < text.size();) {
-    const RawLine raw = NextLine(text, pos);
-    size_t begin = pos;
-    size_t text_size = raw.text.size();
-    // A line of 4 GB or more is kept as pieces that carry nothing.
-    for (; text_size > UINT32_MAX; begin += UINT32_MAX, text_size -= UINT32_MAX) {
-      Line piece;
-      piece.SetOffset(offset + begin);
-      piece.size = UINT32_MAX;
-      piece.kind = LineKind::kComment;
-      piece.owned = owned;
-      out->push_back(piece);
-    }
-    Line line;
-    line.SetOffset(offset + begin);
-    line.size = static_cast<uint32_t>(text_size);
-    line.eol = raw.eol;
-    line.owned = owned;
-    Classify(text.substr(begin, text_size), &line);
-    if (text_size != raw.text.size()) line.kind = LineKind::kComment;
-    out->push_back(line);
-    pos = raw.next;
-  }
-}
 
 // Byte by byte: the texts asked about are mostly a few bytes long.
 bool HasBreak(std::string_view text) {
@@ -261,8 +30,8 @@ bool HasBreak(std::string_view text) {
 // A key that a line "key=value" gives back as its name: no blanks around it, no "=", and not
 // read as a comment or a section header.
 bool IsPlainKey(std::string_view key) {
-  if (key.empty() || IsBlank(key.front()) || IsBlank(key.back()) || key.front() == ';' ||
-      key.front() == '[') {
+  if (key.empty() || IsProfileBlank(key.front()) || IsProfileBlank(key.back()) ||
+      key.front() == ';' || key.front() == '[') {
     return false;
   }
   for (const char c : key) {
@@ -284,55 +53,6 @@ std::pair<std::string_view, bool> SplitClosingBreak(std::string_view value) {
   return {value, false};
 }
 
-// The text of lines that changes made, in chunks that never move or grow past what they
-// reserved: appending costs no copy of what is there, and a view of it stays valid for as long
-// as the store lives.
-class TextStore {
- public:
-  static constexpr int kChunkBits = 20;
-  static constexpr size_t kChunkSize = size_t{1} << kChunkBits;
-  static constexpr int kFirstChunkBits = 12;
-
-  // Room for a text of `size` bytes, to be filled by the caller; sets its place. Within a text
-  // of up to kChunkSize bytes, place + i is the place of its byte i.
-  char* Allocate(size_t size, uint64_t* place) {
-    if (chunks_.empty() ||
-        chunks_.back().size() + size > std::min(chunks_.back().capacity(), kChunkSize)) {
-      // Chunks start small and double, so that a document with few changes stays small; a
-      // long text gets a chunk of its own.
-      const size_t room = size_t{1}
-                          << std::min<size_t>(kFirstChunkBits + chunks_.size(), kChunkBits);
-      chunks_.emplace_back().reserve(std::max(size, room));
-    }
-    std::string& chunk = chunks_.back();
-    const size_t begin = chunk.size();
-    *place = (uint64_t{chunks_.size() - 1} << kChunkBits) | begin;
-    chunk.resize(begin + size);
-    return chunk.data() + begin;
-  }
-
-  // Appends the parts as one text and returns its place.
-  uint64_t Append(std::initializer_list<std::string_view> parts) {
-    size_t total = 0;
-    for (const std::string_view part : parts) total += part.size();
-    uint64_t place;
-    char* out = Allocate(total, &place);
-    for (const std::string_view part : parts) {
-      if (!part.empty()) std::memcpy(out, part.data(), part.size());
-      out += part.size();
-    }
-    return place;
-  }
-
-  std::string_view At(uint64_t place, size_t size) const {
-    return std::string_view(chunks_[place >> kChunkBits]).substr(place & (kChunkSize - 1), size);
-  }
-
- private:
-  std::deque<std::string> chunks_;  // a deque, so that adding a chunk moves none
-};
-
-constexpr uint32_t kNoSection = UINT32_MAX;
 constexpr uint32_t kUntouched = UINT32_MAX;
 // Room for a region section: header, seven keys, the empty line.
 constexpr size_t kNewSectionLines = 10;
@@ -343,9 +63,8 @@ constexpr size_t kNewSectionLines = 10;
 struct Section {
   uint64_t raw_begin = 0;  // header line first, up to the next header
   uint64_t raw_size = 0;
-  uint32_t lines = kUntouched;      // its line table in `Impl::touched` once a change touched it
-  uint32_t next_same = kNoSection;  // the next section of this name, hidden while this lives
-  uint16_t name_size = 0;           // where the name stands in the header line, for lookups
+  uint32_t lines = kUntouched;  // its line table in `Impl::touched` once a change touched it
+  uint16_t name_size = 0;       // where the name stands in the header line, for lookups
   uint8_t name_begin = 0;
   bool far_name = false;  // too far in or too long for the two fields above
   bool deleted = false;
@@ -356,36 +75,27 @@ static_assert(sizeof(Section) == 32);
 }  // namespace
 
 // Sections stay where they are in one vector, in file order: new ones are only ever appended,
-// deleted ones are marked, so a section's number is stable. The index is open addressing on a
-// case-blind hash; same-named sections hang off the first one.
+// deleted ones are marked, so a section's number is stable; the index finds them by name.
 struct ProfileDocument::Impl {
-  struct Slot {
-    uint32_t hash = 0;
-    uint32_t first = kNoSection;  // kNoSection: empty slot
-  };
-  static_assert(sizeof(Slot) == 8);
-
-  std::string base;  // the parsed bytes
-  TextStore store;   // the text of lines that changes made
-  std::vector<Line> preamble;
+  std::string base;        // the parsed bytes
+  ProfileTextStore store;  // the text of lines that changes made
+  std::vector<ProfileLine> preamble;
   std::vector<Section> sections;
-  std::deque<std::vector<Line>> touched;  // a deque, so a reference survives an append
-  size_t first_live = 0;                  // every section before it is deleted
-  std::vector<Slot> slots = std::vector<Slot>(16);
-  uint64_t seed = NewSeed();
+  std::deque<std::vector<ProfileLine>> touched;  // a deque, so a reference survives an append
+  size_t first_live = 0;                         // every section before it is deleted
+  ProfileIndex index;
   FileEncoding encoding = FileEncoding::kWindows1252;
   std::string encoding_problem;
-  size_t used_slots = 0;
   // The section the last write went to, by the name the caller gave: writes come in runs.
   std::string last_written_name;
-  uint32_t last_written = kNoSection;
+  uint32_t last_written = ProfileIndex::kNone;
 
-  std::string_view Text(const Line& line) const {
+  std::string_view Text(const ProfileLine& line) const {
     return line.owned ? store.At(line.Offset(), line.size)
                       : std::string_view(base).substr(line.Offset(), line.size);
   }
-  std::string_view Name(const Line& line) const {
-    return line.far_name ? Split(Text(line)).name
+  std::string_view Name(const ProfileLine& line) const {
+    return line.far_name ? SplitLine(Text(line)).name
                          : Text(line).substr(line.name_begin, line.name_size);
   }
   std::string_view Raw(const Section& section) const {
@@ -394,114 +104,57 @@ struct ProfileDocument::Impl {
   }
   std::string_view HeaderName(const Section& section) const {
     if (section.lines != kUntouched) return Name(touched[section.lines].front());
-    if (section.far_name) return Split(NextLine(Raw(section), 0).text).name;
+    if (section.far_name) return SplitLine(NextLine(Raw(section), 0).text).name;
     return Raw(section).substr(section.name_begin, section.name_size);
   }
 
-  // The slot that holds the name, or the empty slot where it would go.
-  size_t Probe(uint32_t hash, std::string_view trimmed_name) const {
-    const size_t mask = slots.size() - 1;
-    size_t i = hash & mask;
-    while (slots[i].first != kNoSection) {
-      if (slots[i].hash == hash) {
-        const std::string_view name = HeaderName(sections[slots[i].first]);
-        // Names found are mostly spelt as asked for.
-        if (name == trimmed_name || SameName(name, trimmed_name)) return i;
-      }
-      i = (i + 1) & mask;
-    }
-    return i;
+  // The index's slot for the name, `name` trimmed.
+  size_t Slot(uint32_t hash, std::string_view name) const {
+    return index.Probe(hash, name,
+                       [this](uint32_t number) { return HeaderName(sections[number]); });
   }
-
-  void Grow() {
-    std::vector<Slot> old(slots.size() * 2);
-    old.swap(slots);
-    const size_t mask = slots.size() - 1;
-    for (const Slot& slot : old) {
-      if (slot.first == kNoSection) continue;
-      size_t i = slot.hash & mask;
-      while (slots[i].first != kNoSection) i = (i + 1) & mask;
-      slots[i] = slot;
-    }
-  }
-
-  void AddToIndex(uint32_t section, std::string_view name) {
-    AddToIndex(section, name, NameHash(name, seed));
-  }
-  // `chain_ends`, while a parse fills an index that it sized beforehand: per slot, the last
-  // section of its name, so that a duplicate is hung on without walking the ones before it.
-  // Only a parse meets duplicates; a change adds a section only for a name that has none.
-  void AddToIndex(uint32_t section, std::string_view name, uint32_t hash,
-                  uint32_t* chain_ends = nullptr) {
-    if ((used_slots + 1) * 2 > slots.size()) {
-      Grow();
-      chain_ends = nullptr;  // its slots have moved
-    }
-    const size_t i = Probe(hash, name);
-    if (slots[i].first == kNoSection) {
-      slots[i] = Slot{hash, section};
-      ++used_slots;
-      if (chain_ends != nullptr) chain_ends[i] = section;
-      return;
-    }
-    uint32_t last = chain_ends != nullptr ? chain_ends[i] : slots[i].first;
-    while (sections[last].next_same != kNoSection) last = sections[last].next_same;
-    sections[last].next_same = section;
-    if (chain_ends != nullptr) chain_ends[i] = section;
-  }
-
-  // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
-  void EraseSlot(size_t hole) {
-    const size_t mask = slots.size() - 1;
-    for (size_t j = (hole + 1) & mask; slots[j].first != kNoSection; j = (j + 1) & mask) {
-      const size_t home = slots[j].hash & mask;
-      if (((j - home) & mask) >= ((j - hole) & mask)) {
-        slots[hole] = slots[j];
-        hole = j;
-      }
-    }
-    slots[hole] = Slot{};
-    --used_slots;
+  void AddToIndex(uint32_t section, std::string_view name, uint32_t hash) {
+    index.Add(section, name, hash,
+              [this](uint32_t number) { return HeaderName(sections[number]); });
   }
 
   uint32_t FindSection(std::string_view name) const {
-    name = TrimBlanks(name);
-    return slots[Probe(NameHash(name, seed), name)].first;
+    name = TrimProfileBlanks(name);
+    return index.First(Slot(index.Hash(name), name));
   }
 
   // A view that lasts until the next change.
   std::optional<std::string_view> FindValue(const Section& section, std::string_view key) const {
-    key = TrimBlanks(key);
+    key = TrimProfileBlanks(key);
     if (section.lines != kUntouched) {
-      const std::vector<Line>& lines = touched[section.lines];
+      const std::vector<ProfileLine>& lines = touched[section.lines];
       const size_t i = FindKey(lines, key);
       if (i == 0) return std::nullopt;
-      return Split(Text(lines[i])).value;
+      return SplitLine(Text(lines[i])).value;
     }
-    // No key name holds "=": such a key is never found.
-    if (key.find('=') != std::string_view::npos) return std::nullopt;
     const std::string_view raw = Raw(section);
     for (size_t pos = NextLine(raw, 0).next; pos < raw.size();) {
       const RawLine line = NextLine(raw, pos);
-      if (const std::optional<std::string_view> value = ValueIfKey(line.text, key)) return value;
+      const LineParts parts = SplitLine(line.text);
+      if (parts.kind == LineKind::kKey && SameTrimmedName(parts.name, key)) return parts.value;
       pos = line.next;
     }
     return std::nullopt;
   }
 
   // Index in the lines, or 0 (the header) when missing; `key` trimmed.
-  size_t FindKey(const std::vector<Line>& lines, std::string_view key) const {
+  size_t FindKey(const std::vector<ProfileLine>& lines, std::string_view key) const {
     for (size_t i = 1; i < lines.size(); ++i) {
-      if (lines[i].kind == LineKind::kKey && SameName(Name(lines[i]), key)) return i;
+      if (lines[i].kind == LineKind::kKey && SameTrimmedName(Name(lines[i]), key)) return i;
     }
     return 0;
   }
 
   // The section's line table, made from its bytes the first time a change touches it.
-  std::vector<Line>& Lines(uint32_t number) {
+  std::vector<ProfileLine>& Lines(uint32_t number) {
     Section& section = sections[number];
     if (section.lines == kUntouched) {
-      std::vector<Line>& lines = touched.emplace_back();
+      std::vector<ProfileLine>& lines = touched.emplace_back();
       AppendLines(Raw(section), section.raw_begin, section.raw_owned, &lines);
       section.lines = static_cast<uint32_t>(touched.size() - 1);
     }
@@ -509,15 +162,15 @@ struct ProfileDocument::Impl {
   }
 
   // A line of its own from the concatenated parts.
-  Line MakeLine(std::initializer_list<std::string_view> parts, Eol eol) {
+  ProfileLine MakeLine(std::initializer_list<std::string_view> parts, Eol eol) {
     size_t size = 0;
     for (const std::string_view part : parts) size += part.size();
-    Line line;
+    ProfileLine line;
     line.SetOffset(store.Append(parts));
     line.size = static_cast<uint32_t>(size);
     line.eol = eol;
     line.owned = true;
-    Classify(Text(line), &line);
+    ClassifyLine(Text(line), &line);
     return line;
   }
 
@@ -539,18 +192,18 @@ struct ProfileDocument::Impl {
     }
     const Section& last = sections.back();
     if (last.lines == kUntouched && IsLineEnd(Raw(last).back())) return;
-    std::vector<Line>& lines = Lines(static_cast<uint32_t>(sections.size() - 1));
+    std::vector<ProfileLine>& lines = Lines(static_cast<uint32_t>(sections.size() - 1));
     if (lines.back().eol == Eol::kNone) lines.back().eol = style;
   }
 
-  uint32_t AppendSection(Line header) {
+  uint32_t AppendSection(ProfileLine header) {
     const uint32_t number = static_cast<uint32_t>(sections.size());
-    std::vector<Line>& lines = touched.emplace_back();
+    std::vector<ProfileLine>& lines = touched.emplace_back();
     lines.reserve(kNewSectionLines);
     lines.push_back(header);
     sections.emplace_back();
     sections.back().lines = static_cast<uint32_t>(touched.size() - 1);
-    AddToIndex(number, Name(header));
+    AddToIndex(number, Name(header), index.Hash(Name(header)));
     return number;
   }
 
@@ -563,9 +216,9 @@ struct ProfileDocument::Impl {
                           std::initializer_list<ProfileDocument::KeyValue> entries) {
     constexpr size_t kMaxKeys = 16;
     if (entries.size() == 0 || entries.size() > kMaxKeys || HasBreak(section)) return false;
-    const std::string_view name = TrimBlanks(section);
-    const uint32_t hash = NameHash(name, seed);
-    if (slots[Probe(hash, name)].first != kNoSection) return false;
+    const std::string_view name = TrimProfileBlanks(section);
+    const uint32_t hash = index.Hash(name);
+    if (index.First(Slot(hash, name)) != ProfileIndex::kNone) return false;
     const Eol style = Style();
     const size_t eol_size = EolSize(style);
     size_t total = section.size() + 2 + eol_size;
@@ -577,13 +230,13 @@ struct ProfileDocument::Impl {
       if (!IsPlainKey(entry.key) || HasBreak(bodies[i])) return false;
       for (size_t j = 0; j < i; ++j) {
         const std::string_view earlier = entries.begin()[j].key;
-        if (earlier.size() == entry.key.size() && SameName(earlier, entry.key)) return false;
+        if (earlier.size() == entry.key.size() && SameTrimmedName(earlier, entry.key)) return false;
       }
       closing |= bodies[i].size() != entry.value.size();
       total += entry.key.size() + 1 + bodies[i].size() + eol_size;
     }
     if (closing) total += eol_size;
-    if (total > TextStore::kChunkSize) return false;
+    if (total > ProfileTextStore::kChunkSize) return false;
 
     uint64_t place;
     char* out = store.Allocate(total, &place);
@@ -617,7 +270,7 @@ struct ProfileDocument::Impl {
       added.name_size = static_cast<uint16_t>(name.size());
     }
     AddToIndex(number, name, hash);
-    last_written = kNoSection;
+    last_written = ProfileIndex::kNone;
     return true;
   }
 };
@@ -654,11 +307,7 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
     if (pos == 0 || IsLineEnd(all[pos - 1])) ++brackets;
   }
   d.sections.reserve(brackets);
-  size_t slots = d.slots.size();
-  while (slots < 2 * brackets) slots *= 2;
-  d.slots.resize(slots);
-  // Left uninitialised: a slot's entry is written when the slot is first used.
-  const std::unique_ptr<uint32_t[]> chain_ends(new uint32_t[slots]);
+  d.index.Reserve(brackets);
   auto close = [&](size_t end) {
     if (d.sections.empty()) {
       AppendLines(all.substr(0, end), 0, false, &d.preamble);
@@ -673,13 +322,13 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
     if (found == nullptr) break;
     const size_t bracket = static_cast<const char*>(found) - all.data();
     size_t begin = bracket;
-    while (begin > 0 && IsBlank(all[begin - 1])) --begin;
+    while (begin > 0 && IsProfileBlank(all[begin - 1])) --begin;
     if (begin > 0 && !IsLineEnd(all[begin - 1])) {
       pos = bracket + 1;
       continue;
     }
     const RawLine line = NextLine(all, begin);
-    const LineParts parts = Split(line.text);
+    const LineParts parts = SplitLine(line.text);
     if (parts.kind == LineKind::kHeader) {
       close(begin);
       Section& section = d.sections.emplace_back();
@@ -691,8 +340,7 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
         section.name_size = static_cast<uint16_t>(parts.name.size());
       }
       d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), parts.name,
-                   NameHash(parts.name, d.seed),
-                   d.slots.size() == slots ? chain_ends.get() : nullptr);
+                   d.index.Hash(parts.name));
     }
     pos = line.next;
   }
@@ -702,9 +350,9 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
 
 std::string ProfileDocument::Serialize() const {
   const Impl& d = *impl_;
-  auto measure = [](const std::vector<Line>& lines) {
+  auto measure = [](const std::vector<ProfileLine>& lines) {
     size_t total = 0;
-    for (const Line& line : lines) total += line.size + EolSize(line.eol);
+    for (const ProfileLine& line : lines) total += line.size + EolSize(line.eol);
     return total;
   };
   size_t total = measure(d.preamble);
@@ -729,9 +377,9 @@ std::string ProfileDocument::Serialize() const {
     }
     run_size += text.size();
   };
-  auto copy_lines = [&](const std::vector<Line>& lines) {
+  auto copy_lines = [&](const std::vector<ProfileLine>& lines) {
     flush();
-    for (const Line& line : lines) {
+    for (const ProfileLine& line : lines) {
       std::memcpy(cursor, d.Text(line).data(), line.size);
       cursor += line.size;
       for (const char c : EolText(line.eol)) *cursor++ = c;
@@ -755,7 +403,7 @@ std::optional<std::string> ProfileDocument::Find(std::string_view section,
                                                  std::string_view key) const {
   const Impl& d = *impl_;
   const uint32_t number = d.FindSection(section);
-  if (number == kNoSection) return std::nullopt;
+  if (number == ProfileIndex::kNone) return std::nullopt;
   const std::optional<std::string_view> value = d.FindValue(d.sections[number], key);
   if (!value) return std::nullopt;
   return std::string(*value);
@@ -768,7 +416,7 @@ std::string ProfileDocument::Read(std::string_view section, std::string_view key
 }
 
 bool ProfileDocument::HasSection(std::string_view section) const {
-  return impl_->FindSection(section) != kNoSection;
+  return impl_->FindSection(section) != ProfileIndex::kNone;
 }
 
 void ProfileDocument::FindKeys(std::string_view section, const std::string_view* keys, size_t count,
@@ -776,7 +424,7 @@ void ProfileDocument::FindKeys(std::string_view section, const std::string_view*
   const Impl& d = *impl_;
   for (size_t k = 0; k < count; ++k) values[k].reset();
   const uint32_t number = d.FindSection(section);
-  if (number == kNoSection) return;
+  if (number == ProfileIndex::kNone) return;
   const Section& found = d.sections[number];
   constexpr size_t kMaxKeys = 16;
   if (found.lines != kUntouched || count > kMaxKeys) {
@@ -784,28 +432,17 @@ void ProfileDocument::FindKeys(std::string_view section, const std::string_view*
     return;
   }
   std::string_view trimmed[kMaxKeys];
-  for (size_t k = 0; k < count; ++k) trimmed[k] = TrimBlanks(keys[k]);
+  for (size_t k = 0; k < count; ++k) trimmed[k] = TrimProfileBlanks(keys[k]);
   size_t missing = count;
   const std::string_view raw = d.Raw(found);
   for (size_t pos = NextLine(raw, 0).next; missing > 0 && pos < raw.size();) {
     const RawLine line = NextLine(raw, pos);
     pos = line.next;
-    // The line's name is what stands before its first "=", without blanks. No name holds "=",
-    // so a key that does is never found.
-    const std::string_view text = line.text;
-    const size_t end = text.size();
-    size_t i = 0;
-    while (i < end && IsBlank(text[i])) ++i;
-    if (i == end || text[i] == ';') continue;
-    size_t equals = i;
-    while (equals < end && text[equals] != '=') ++equals;
-    if (equals == end) continue;
-    size_t name_end = equals;
-    while (name_end > i && IsBlank(text[name_end - 1])) --name_end;
-    const std::string_view name = text.substr(i, name_end - i);
+    const LineParts parts = SplitLine(line.text);
+    if (parts.kind != LineKind::kKey) continue;
     for (size_t k = 0; k < count; ++k) {
-      if (!values[k] && name.size() == trimmed[k].size() && SameName(name, trimmed[k])) {
-        values[k] = TrimBlanks(text.substr(equals + 1));
+      if (!values[k] && SameTrimmedName(parts.name, trimmed[k])) {
+        values[k] = parts.value;
         --missing;
       }
     }
@@ -823,19 +460,19 @@ void ProfileDocument::Write(std::string_view section, std::string_view key,
   const auto [body, closing_break] = SplitClosingBreak(value);
   const Eol style = d.Style();
   uint32_t number = d.last_written;
-  if (number == kNoSection || section != d.last_written_name) {
+  if (number == ProfileIndex::kNone || section != d.last_written_name) {
     number = d.FindSection(section);
-    if (number == kNoSection) {
+    if (number == ProfileIndex::kNone) {
       d.EndLastLine(style);
       number = d.AppendSection(d.MakeLine({"[", section, "]"}, style));
     }
     d.last_written = number;
     d.last_written_name.assign(section.data(), section.size());
   }
-  std::vector<Line>& lines = d.Lines(number);
-  size_t i = d.FindKey(lines, TrimBlanks(key));
+  std::vector<ProfileLine>& lines = d.Lines(number);
+  size_t i = d.FindKey(lines, TrimProfileBlanks(key));
   if (i != 0) {
-    const LineParts old_parts = Split(d.Text(lines[i]));
+    const LineParts old_parts = SplitLine(d.Text(lines[i]));
     if (old_parts.value != body) {
       const std::string_view prefix = d.Text(lines[i]).substr(0, old_parts.value_begin);
       lines[i] = d.MakeLine({prefix, body}, lines[i].eol == Eol::kNone ? style : lines[i].eol);
@@ -859,18 +496,14 @@ void ProfileDocument::Write(std::string_view section, std::string_view key,
 
 void ProfileDocument::DeleteSection(std::string_view section) {
   Impl& d = *impl_;
-  section = TrimBlanks(section);
-  const size_t slot = d.Probe(NameHash(section, d.seed), section);
-  const uint32_t number = d.slots[slot].first;
-  if (number == kNoSection) return;
-  d.last_written = kNoSection;
+  section = TrimProfileBlanks(section);
+  const size_t slot = d.Slot(d.index.Hash(section), section);
+  const uint32_t number = d.index.First(slot);
+  if (number == ProfileIndex::kNone) return;
+  d.last_written = ProfileIndex::kNone;
+  d.index.RemoveFirst(slot);
   Section& doomed = d.sections[number];
-  if (doomed.next_same != kNoSection) {
-    d.slots[slot].first = doomed.next_same;
-  } else {
-    d.EraseSlot(slot);
-  }
-  if (doomed.lines != kUntouched) d.touched[doomed.lines] = std::vector<Line>();
+  if (doomed.lines != kUntouched) d.touched[doomed.lines] = std::vector<ProfileLine>();
   doomed.deleted = true;
   while (!d.sections.empty() && d.sections.back().deleted) d.sections.pop_back();
   while (d.first_live < d.sections.size() && d.sections[d.first_live].deleted) ++d.first_live;
@@ -880,19 +513,9 @@ void ProfileDocument::DeleteSection(std::string_view section) {
 void ProfileDocument::DeleteKey(std::string_view section, std::string_view key) {
   Impl& d = *impl_;
   const uint32_t number = d.FindSection(section);
-  if (number == kNoSection || !d.FindValue(d.sections[number], key)) return;
-  std::vector<Line>& lines = d.Lines(number);
-  lines.erase(lines.begin() + static_cast<ptrdiff_t>(d.FindKey(lines, TrimBlanks(key))));
-}
-
-void TuneAllocatorForLargeFiles() {
-#if defined(__GLIBC__)
-  // Blocks up to this size come from the heap, whose freed memory is used again, instead of a
-  // mapping of their own that is unmapped when freed; glibc takes no larger value.
-  mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-  // Free memory at the top of the heap is returned only beyond this: several commands' worth.
-  mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
-#endif
+  if (number == ProfileIndex::kNone || !d.FindValue(d.sections[number], key)) return;
+  std::vector<ProfileLine>& lines = d.Lines(number);
+  lines.erase(lines.begin() + static_cast<ptrdiff_t>(d.FindKey(lines, TrimProfileBlanks(key))));
 }
 
 bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,
@@ -907,54 +530,6 @@ bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* sn
     throw Error(kErrFileRead, "The file " + path + " " + doc->EncodingProblem());
   }
   return true;
-}
-
-WriteResult CommitProfile(const std::string& path, const ProfileDocument& doc,
-                          const FileSnapshot* expected, FileSystem& fs) {
-  return AtomicWriteFile(path, doc.Serialize(), expected, fs);
-}
-
-std::string ReadProfileString(std::string_view section, std::string_view key,
-                              std::string_view default_value, const std::string& file_name,
-                              FileSystem& fs) {
-  FileSnapshot snapshot;
-  if (!ReadFileSnapshot(file_name, &snapshot, fs) || !snapshot.exists) {
-    return std::string(default_value);
-  }
-  const ProfileDocument doc = ProfileDocument::ParseOwned(std::move(snapshot.bytes));
-  if (!doc.EncodingProblem().empty()) return std::string(default_value);
-  return doc.Read(section, key, default_value);
-}
-
-bool WriteProfileString(std::string_view section, const std::optional<std::string>& key,
-                        const std::optional<std::string>& value, const std::string& file_name,
-                        FileSystem& fs) {
-  // Another program may change the file between our read and our write; the change is then
-  // made again on what it wrote.
-  constexpr int kAttempts = 3;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    ProfileDocument doc;
-    FileSnapshot snapshot;
-    if (!LoadProfile(file_name, &doc, &snapshot, fs)) return false;
-    if (!key) {
-      doc.DeleteSection(section);
-    } else if (!value) {
-      doc.DeleteKey(section, *key);
-    } else {
-      doc.Write(section, *key, *value);
-    }
-    const std::string bytes = doc.Serialize();
-    if (!snapshot.exists && bytes.empty()) return true;  // a deletion from no file at all
-    switch (AtomicWriteFile(file_name, bytes, &snapshot, fs)) {
-      case WriteResult::kOk:
-        return true;
-      case WriteResult::kFailed:
-        return false;
-      case WriteResult::kChangedOnDisk:
-        break;
-    }
-  }
-  return false;
 }
 
 }  // namespace quillmap

@@ -1,5 +1,5 @@
-// Profile (INI) files: a document read once, read and changed in memory, committed in one
-// atomic write; and the single-call ReadProfileString / WriteProfileString built on it.
+// Profile (INI) files: a document read once, read and changed in memory, and written back
+// whole (Serialize, then AtomicWriteFile).
 // Documents hold Windows-1252 bytes; a file in UTF-8 or UTF-16LE with a byte-order mark is
 // converted when it is read and written back in its own encoding.
 //
@@ -104,33 +104,5 @@ class ProfileDocument {
 // it has an EncodingProblem(). `snapshot` may be null.
 bool LoadProfile(const std::string& path, ProfileDocument* doc, FileSnapshot* snapshot,
                  FileSystem& fs = RealFileSystem());
-
-// Writes the document atomically (AtomicWriteFile). With `expected`, the file is compared with
-// it just before it is replaced and left alone when it differs; nothing is written when the
-// document still holds exactly what was read.
-WriteResult CommitProfile(const std::string& path, const ProfileDocument& doc,
-                          const FileSnapshot* expected = nullptr,
-                          FileSystem& fs = RealFileSystem());
-
-// Every command reads the whole file afresh and frees it again, megabytes at a time. By default
-// the C library returns such buffers to the system at once, so each command maps them anew, a
-// page fault every 4 KB, which on some virtual machines costs more than all the reading. This
-// lets it keep them for the next command instead (glibc only; elsewhere it does nothing). For a
-// program's start, before the first file is read; the memory kept is at most what the largest
-// command needed.
-void TuneAllocatorForLargeFiles();
-
-// The default when the file, the section or the key is missing or the file cannot be read.
-std::string ReadProfileString(std::string_view section, std::string_view key,
-                              std::string_view default_value, const std::string& file_name,
-                              FileSystem& fs = RealFileSystem());
-// One read, one change, one atomic write. A null key deletes the whole section; a key with a
-// null value deletes that key. False when the file cannot be read or written; the file is then
-// as it was. A change made on disk between the read and the write is read again and the change
-// made on top of it. Does not lock: callers that may race with Quillmap's other writers hold a
-// FileLock.
-bool WriteProfileString(std::string_view section, const std::optional<std::string>& key,
-                        const std::optional<std::string>& value, const std::string& file_name,
-                        FileSystem& fs = RealFileSystem());
 
 }  // namespace quillmap

@@ -114,7 +114,8 @@ TEST_P(SecondWriterTest, EveryCommandSucceedsOnTheCurrentFileOrReportsTheChange)
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   long writes = -1;
   std::sscanf(ReadBytes(out).c_str(), "writes %ld", &writes);
-  const std::string counter = ReadProfileString("ScannerSoftware", "Counter", "", RegionFile());
+  const std::string counter =
+      ProfileDocument::Parse(ReadBytes(RegionFile())).Read("ScannerSoftware", "Counter", "");
   const std::vector<std::string> listed = names_of(rows());
   // Quillmap's changes that the file does not show: names missing, or deleted and back.
   long missing = 0;
