@@ -1,5 +1,4 @@
 // Faults on write, each made for real, during the commands that change the region file.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -160,26 +159,6 @@ TEST_F(WriteFaultTest, ShortAndInterruptedTransfersStillWriteTheNewFile) {
       }
     }
   }
-}
-
-// Needs the right to mount; where that is missing the file-size limit stands in for it.
-TEST_F(WriteFaultTest, AFullDiskKeepsTheOldFile) {
-  const std::string data = folder_.Data(), filler = data + "/filler";
-  if (mount("quillmap-test", data.c_str(), "tmpfs", 0, "size=64k") != 0) {
-    GTEST_SKIP() << "cannot mount a small file system here: " << strerror(errno);
-  }
-  WriteBytes(folder_ / kSystemFileName, "");
-  ExpectEveryCommandRefused(
-      [&] {  // fills the file system to the last byte
-        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT, 0600);
-        const std::string block(4096, 'f');
-        for (size_t size : {block.size(), size_t{1}}) {
-          while (::write(fd, block.data(), size) > 0) continue;
-        }
-        ::close(fd);
-      },
-      [&] { ::unlink(filler.c_str()); });
-  umount2(data.c_str(), MNT_DETACH);
 }
 
 TEST_F(WriteFaultTest, AReadOnlyFileSystemKeepsTheOldFile) {
