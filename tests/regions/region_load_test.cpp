@@ -85,7 +85,8 @@ TEST(LoadRegionListTest, TheCountGivesTheRowsOrAnError) {
                                                         {"32767", kErrOverflow, 0},
                                                         {"-40000", kErrOverflow, 0},
                                                         {"32766", 0, 32766},
-                                                        {"0", 0, 0}};
+                                                        {"0", 0, 0},
+                                                        {"-1", 0, 0}};
   for (const auto& [count, error, rows] : cases) {
     const RegionList list = LoadRegionList(
         ProfileDocument::Parse(std::string("[ScanRegions]\nNumRegions=") + count + "\n[Region1]\n"),

@@ -1,9 +1,7 @@
 // Faults on write, each made for real, during the commands that change the region file.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -40,12 +38,6 @@ void RunCommand(const std::string& command, const std::string& path, FileSystem&
   WriteCurrentRegion(doc, add, current, '.');
   session.Commit(FirstWriteMessage(add));
 }
-
-// Killed once the temporary file is written and closed, when it would replace the region file.
-class KilledBeforeRename : public FaultyFileSystem {
-  int Rename(const std::string&, const std::string&) override { return raise(SIGKILL); }
-  int Exchange(const std::string&, const std::string&) override { return raise(SIGKILL); }
-};
 
 class WriteFaultTest : public ReliabilityTest {
  protected:
@@ -169,59 +161,6 @@ TEST_F(WriteFaultTest, ShortAndInterruptedTransfersStillWriteTheNewFile) {
   }
 }
 
-// The folder refuses new files, so the file is rewritten in place behind a side copy; an I/O
-// error at any call of that road keeps the old file or the new one too.
-TEST_F(WriteFaultTest, AReadOnlyFolderRewritesInPlaceAndSurvivesIoErrors) {
-  WithoutOverride as_user;
-  for (const std::string& command : kCommands) {
-    Prepare(command);
-    ASSERT_EQ(::chmod(folder_.Data().c_str(), 0555), 0);
-    FaultyFileSystem counting;
-    EXPECT_TRUE(Attempt(command, counting));
-    ExpectOldOrNew(true, command + " in place");
-    for (int call = 1; call <= counting.calls(); ++call) {
-      FaultyFileSystem fs;
-      fs.FailCall(call, EIO);
-      const bool succeeded = Attempt(command, fs);
-      ExpectOldOrNew(succeeded, command + " in place, call " + std::to_string(call));
-    }
-    ::chmod(folder_.Data().c_str(), 0755);
-  }
-}
-
-TEST_F(WriteFaultTest, AFileSizeLimitKeepsTheOldFile) {
-  signal(SIGXFSZ, SIG_IGN);
-  rlimit saved;
-  getrlimit(RLIMIT_FSIZE, &saved);
-  ExpectEveryCommandRefused(
-      [&] {
-        rlimit limit = saved;
-        limit.rlim_cur = new_.size() - 1;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-      },
-      [&] { setrlimit(RLIMIT_FSIZE, &saved); });
-}
-
-// Needs the right to mount; where that is missing the file-size limit stands in for it.
-TEST_F(WriteFaultTest, AFullDiskKeepsTheOldFile) {
-  const std::string data = folder_.Data(), filler = data + "/filler";
-  if (mount("quillmap-test", data.c_str(), "tmpfs", 0, "size=64k") != 0) {
-    GTEST_SKIP() << "cannot mount a small file system here: " << strerror(errno);
-  }
-  WriteBytes(folder_ / kSystemFileName, "");
-  ExpectEveryCommandRefused(
-      [&] {  // fills the file system to the last byte
-        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT, 0600);
-        const std::string block(4096, 'f');
-        for (size_t size : {block.size(), size_t{1}}) {
-          while (::write(fd, block.data(), size) > 0) continue;
-        }
-        ::close(fd);
-      },
-      [&] { ::unlink(filler.c_str()); });
-  umount2(data.c_str(), MNT_DETACH);
-}
-
 TEST_F(WriteFaultTest, AReadOnlyFileSystemKeepsTheOldFile) {
   const std::string data = folder_.Data();
   if (mount(data.c_str(), data.c_str(), nullptr, MS_BIND, nullptr) != 0) {
@@ -232,28 +171,6 @@ TEST_F(WriteFaultTest, AReadOnlyFileSystemKeepsTheOldFile) {
   };
   ExpectEveryCommandRefused([&] { remount(MS_RDONLY); }, [&] { remount(0); });
   umount2(data.c_str(), MNT_DETACH);
-}
-
-TEST_F(WriteFaultTest, AReadOnlyFileIsRefusedWithItsMessage) {
-  WriteBytes(RegionFile(), Fixture());
-  ASSERT_EQ(::chmod(RegionFile().c_str(), 0444), 0);
-  for (const std::vector<std::string>& args :
-       {AddArgs("N"), {"modify", "Region6", "--name", "N"}, {"delete", "Region6"}}) {
-    const CliResult r = Cli(args);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Unable to open readonly file \n") << args.front();
-    EXPECT_EQ(ReadBytes(RegionFile()), Fixture());
-    EXPECT_TRUE(Leftovers().empty());
-  }
-}
-
-TEST_F(WriteFaultTest, AProcessKilledBeforeTheRenameLeavesTheOldFileAndNoTemporaryFile) {
-  for (const std::string& command : kCommands) {
-    Prepare(command);
-    KilledBeforeRename fs;
-    EXPECT_TRUE(KilledChild(command, fs));
-    ExpectOldOrNew(false, command);
-  }
 }
 
 // Killed at every call: on the rename road; in place because the folder takes no new files;

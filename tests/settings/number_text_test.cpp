@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -104,12 +103,6 @@ TEST_P(NumberTextTest, FormatValueRoundsTheBinaryValueToTwoDecimals) {
       {-0.004, "-0.00"},         {-0.0, "0.00"},  {-0.005001, "-0.01"},  {1e9, "1000000000.00"},
       {12345 / 1000.0, "12.35"}, {2.675, "2.67"}, {0.125, "0.12"},       {0.375, "0.38"}};
   for (const auto& [value, text] : cases) EXPECT_EQ(FormatValue(value, sep()), L(text)) << text;
-}
-
-TEST(IntToTextTest, WritesDigitsAndMinusOnly) {
-  EXPECT_EQ(IntToText(0), "0");
-  EXPECT_EQ(IntToText(-5), "-5");
-  EXPECT_EQ(IntToText(LLONG_MIN), "-9223372036854775808");
 }
 
 TEST(BoundTest, OneHundredthOrMoreInBinaryCountsAsBeyondAndNotANumberNever) {
