@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "settings/atomic_file.h"
-#include "settings/file_lock.h"
 #include "settings/error.h"
+#include "settings/file_lock.h"
 #include "settings/file_system.h"
 #include "settings/reg_file.h"
 
@@ -115,8 +115,7 @@ bool MakeParentFolders(const std::string& path) {
 // interrupted save of it takes the lock to finish that save first.
 std::unique_ptr<FileLock> LockStore(const std::string& path, bool writer) {
   const bool recover = writer || HasInterruptedWriteRecord(path);
-  auto lock =
-      std::make_unique<FileLock>(path, recover ? LockKind::kExclusive : LockKind::kShared);
+  auto lock = std::make_unique<FileLock>(path, recover ? LockKind::kExclusive : LockKind::kShared);
   if (recover && lock->Locked()) RecoverInterruptedWrite(path);
   return lock;
 }
