@@ -1,7 +1,5 @@
 #include "regions/startup.h"
 
-#include "settings/file_system.h"
-
 #include <sys/stat.h>
 
 #include <exception>
