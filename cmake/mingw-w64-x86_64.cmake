@@ -14,8 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # binmode.o opens every file in binary mode: no CR LF translation behind the writers' backs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT
     "-static -static-libgcc -static-libstdc++ /usr/${QUILLMAP_MINGW_TRIPLET}/lib/binmode.o")
-# Build steps and tests run the Windows programs through Wine.
+# Build steps and tests run the Windows programs through Wine (scripts/wine-run: see there why).
 find_program(QUILLMAP_WINE NAMES wine wine64)
 if(QUILLMAP_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUILLMAP_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 endif()
