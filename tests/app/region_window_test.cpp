@@ -1,13 +1,10 @@
-// The main window after a start: the grid, the custom-only toggle, row selection, F1, the fixed
-// size and the toolbar.
+// The main window after a start: the grid, the custom-only toggle, row selection and F1.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QCheckBox>
 #include <QTableView>
 #include <QTest>
-#include <QToolBar>
 
 #include "app_fixture.h"
 #include "dialogs/twips.h"
@@ -97,21 +94,6 @@ TEST_F(RegionWindowTest, F1OpensHelpAndStillReachesTheFocusedWidget) {
   QTest::keyClick(CustomOnly(), Qt::Key_F1);
   EXPECT_EQ(ui_.help_calls, 1);
   EXPECT_EQ(counter.count, 1);
-}
-
-TEST_F(RegionWindowTest, SizeStaysFixedAndTheToolbarHasItsButtons) {
-  const QSize fixed = window_->FixedSize();
-  EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
-  window_->resize(fixed.width() + 200, fixed.height() - 100);
-  EXPECT_EQ(window_->size(), fixed);
-
-  QStringList entries;
-  for (QAction* action : Find<QToolBar>("Toolbar1")->actions()) {
-    entries << (action->isSeparator() ? "|" : action->objectName() + ":" + action->toolTip());
-    EXPECT_TRUE(action->isSeparator() || !action->icon().isNull());
-  }
-  EXPECT_EQ(entries.join(' '),
-            "| new:New Region open:Open Region delete:Delete Region help:Help |");
 }
 
 }  // namespace

