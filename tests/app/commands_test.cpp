@@ -29,10 +29,12 @@ class CommandsTest : public AppTest {
 
   std::string RegionFile() const { return ReadFile(Data() + kRegionFileName); }
 
-  // Once a dialog is up: notes its title, types into the named boxes, then clicks `button`.
+  // Once a dialog is up: notes its title, presses F1, types into the named boxes, then clicks
+  // `button`.
   void AnswerDialog(std::vector<std::pair<const char*, QString>> boxes, const char* button) {
     OnModalDialog([this, boxes, button](QWidget* dialog) {
       dialog_title_ = dialog->windowTitle();
+      QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, Qt::Key_F1);
       for (const auto& [name, text] : boxes) {
         auto* box = dialog->findChild<QLineEdit*>(name);
         box->setFocus(Qt::TabFocusReason);
@@ -76,10 +78,12 @@ TEST_F(CommandsTest, EveryMenuItemAndButtonReachesItsCommand) {
     if (c.button != nullptr) AnswerDialog({}, c.button);
     if (c.outcome == kConfirmDeleteMessage) ui_.answers = {MessageAnswer::kNo};
     action->trigger();
-    const std::string seen = ui_.help_calls > help_calls ? "help"
-                             : ui_.messages.empty()      ? dialog_title_.toStdString()
-                                                         : ui_.messages[0].text;
+    const std::string seen = !dialog_title_.isEmpty() ? dialog_title_.toStdString()
+                             : ui_.messages.empty()   ? "help"
+                                                      : ui_.messages[0].text;
     EXPECT_EQ(seen, c.outcome);
+    // Help, from the action itself or from F1 in the dialog it opened.
+    EXPECT_EQ(ui_.help_calls - help_calls, c.button != nullptr || seen == "help");
   }
   EXPECT_EQ(ui_.messages[0].buttons, MessageButtons::kYesNo);  // from the last delete
   EXPECT_EQ(RegionFile(), original_);

@@ -1,4 +1,4 @@
-// Hostile region files through the core's loading and every command of the command-line tool.
+// Hostile region files through every command of the command-line tool.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -30,20 +30,6 @@ class HostileFileTest : public ReliabilityTest, public ::testing::WithParamInter
 
   std::string bytes_;
 };
-
-TEST_P(HostileFileTest, LoadingGivesTheListOrTheConversionError) {
-  const Hostile& hostile = GetParam();
-  const RegionList list = LoadRegionList(RegionFile(), false, global_.Scanner.Limits, '.');
-  EXPECT_EQ(list.error ? list.error->Description() : "", hostile.load_error);
-  EXPECT_EQ(list.rows.size(), static_cast<size_t>(hostile.rows));
-  for (const auto& [row, column, text, red] : hostile.cells) {
-    EXPECT_EQ(list.rows.at(row - 1).cells[column], text) << row << " " << column;
-    EXPECT_EQ(list.rows.at(row - 1).red[column], red) << row << " " << column;
-  }
-  if (hostile.check) hostile.check(list);
-  EXPECT_EQ(ReadBytes(RegionFile()), bytes_);
-  EXPECT_TRUE(Leftovers().empty());
-}
 
 TEST_P(HostileFileTest, CommandsKeepEveryRegionOrRefuse) {
   const std::string load_error = GetParam().load_error;
