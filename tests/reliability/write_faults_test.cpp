@@ -103,7 +103,6 @@ class WriteFaultTest : public ReliabilityTest {
   }
 
   std::string old_, new_;
-  const std::string theirs_ = "[ScannerSoftware]\r\nCounter=1\r\n";
   int calls_ = 0;
 };
 
@@ -170,9 +169,10 @@ TEST_F(WriteFaultTest, AProcessKilledAtAnyCallLeavesTheOldOrTheNewFile) {
         }
         const std::string what = command + " " + road + " killed at " + std::to_string(call);
         if (road == "other account" && call % 2 == 0) {
-          WriteBytes(RegionFile(), theirs_);
+          const std::string theirs = "[ScannerSoftware]\r\nCounter=1\r\n";
+          WriteBytes(RegionFile(), theirs);
           RegionFileSession::Open(RegionFile());
-          EXPECT_EQ(ReadBytes(RegionFile()), theirs_) << what;
+          EXPECT_EQ(ReadBytes(RegionFile()), theirs) << what;
           EXPECT_TRUE(Leftovers().empty()) << what;
           WriteBytes(RegionFile(), old_);
           continue;
