@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "app/region_window.h"
+#include "regions/region_commands.h"
 #include "regions/startup.h"
 #include "settings/temp_folder.h"
 #include "support/fake_ui.h"
@@ -74,13 +75,9 @@ class AppTest : public ::testing::Test {
     WriteFile(Data() + kSystemFileName, BuildSystemFile(ParseModelDescriptions(models), layout));
   }
   void WriteRegistry(const std::string& path, const std::string& region_name) {
-    const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_";
-    WriteFile(
-        Registry() + "/HKEY_LOCAL_MACHINE.reg",
-        head + "LOCAL_MACHINE\\Software\\Velmora\\Microarray]\r\n\"Path\"=\"" + path + "\"\r\n");
-    WriteFile(Registry() + "/HKEY_CURRENT_USER.reg",
-              head + "CURRENT_USER\\Software\\Velmora\\Microarray\\Scanner\\ScanOptions]\r\n" +
-                  "\"RegionName\"=\"" + region_name + "\"\r\n");
+    const RegistryStore registry(Registry().toStdString());
+    WriteRegistryString(registry, RegistryRoot::kLocalMachine, kMicroarrayKey, kPathValue, path);
+    WriteDefaultRegionName(registry, region_name);
   }
 
   StartupOutcome Start(const std::string& command_line) {

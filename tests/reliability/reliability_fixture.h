@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <functional>
 #include <ostream>
 #include <random>
@@ -22,6 +20,7 @@
 #include "regions/startup.h"
 #include "settings/number_text.h"
 #include "settings/temp_folder.h"
+#include "support/run_cli.h"
 #include "sysfile/system_file.h"
 #include "sysfile/system_file_writer.h"
 
@@ -34,12 +33,6 @@ inline std::string FixtureBytes(const std::string& name) {
 inline std::vector<std::string> AddArgs(const std::string& name) {
   return {"add", "--name", name, "--x", "10", "--y", "5", "--width", "5", "--height", "5"};
 }
-
-// The exit status as a shell reports it: 128 + the signal when killed, which no input may cause.
-struct CliResult {
-  int status;
-  std::string err;
-};
 
 // Root may write anywhere; a folder without write bits only stops it once it gives up the
 // override. The calling thread drops it for the guard's lifetime (a no-op for other users).
@@ -90,14 +83,10 @@ class ReliabilityTest : public ::testing::Test {
     return paths;
   }
 
-  // quillmap-cli on the test's data folder, run by the shell.
-  CliResult Cli(std::vector<std::string> args) const {
+  // quillmap-cli on the test's data folder.
+  testing::CliResult Cli(std::vector<std::string> args) const {
     args.insert(args.end(), {"--data-folder", folder_.Data(), "--model", "VX4400"});
-    std::string line = "'" QUILLMAP_CLI "'";
-    for (const std::string& arg : args) line += " '" + arg + "'";
-    const std::string err = folder_.Runtime() + "/stderr";
-    const int status = std::system((line + " >/dev/null 2>'" + err + "'").c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadBytes(err)};
+    return testing::RunProgram(QUILLMAP_CLI, args, folder_.Runtime());
   }
 
   TempFolder folder_;

@@ -2,7 +2,7 @@
 // renames and deletes regions in it. Every command must succeed or report the change, never
 // blame the file for what it met half-written; a program that renames its file in loses none
 // of its changes. Quillmap's changes that the other program wrote over with a file it had read
-// before them are its own loss, and only counted.
+// before them are that program's loss, not held against Quillmap.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <iostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -56,57 +55,50 @@ TEST_P(SecondWriterTest, EveryCommandSucceedsOnTheCurrentFileOrReportsTheChange)
       "w");
   ASSERT_NE(writer, nullptr);
 
-  // unseen: the list, read just before the other program wrote over a change, lacked the region.
-  int done = 0, reported = 0, unseen = 0, commands = 0;
+  int done = 0, commands = 0;
   const auto end = std::chrono::steady_clock::now() + kMaxDuration;
   for (; commands < kMaxCommands && std::chrono::steady_clock::now() < end; ++commands) {
     const int kind = names.size() < supplied + 3 ? 0 : commands % 3;  // add, rename, delete
     const std::string name = (kind == 1 ? "R" : "Q") + std::to_string(commands);
-    // The edit dialog's Save: a failure is shown, and must be the change on disk.
-    auto save = [&](bool is_new, const RegionTexts& boxes) {
-      testing::FakeUi ui;
-      const SaveRequest request{
-          is_new, boxes,
-          InitialRangeCaptions(global_.Scanner.Limits, boxes.x_pos, boxes.y_pos, '.').captions};
-      if (SaveRegion(global_, ui, request).outcome == SaveOutcome::kSaved) return true;
-      EXPECT_THAT(ui.Texts(), ::testing::ElementsAre(kChangedOnDiskMessage));
-      ++reported;
-      return false;
-    };
+    global_.CurrentRegion = ScanRegion();
     try {
-      if (kind == 0) {
-        global_.CurrentRegion = ScanRegion();
-        if (!save(true, {name, "10.00", "5.00", "5.00", "5.00"})) continue;
-        names.push_back(name);
-        ++done;
-        continue;
+      if (kind != 0) {
+        // The list, read just after the other program wrote over a change, may lack the region.
+        const std::string& own = kind == 1 ? names[supplied] : names.back();
+        const std::vector<RegionRow> listed = rows();
+        const auto row = std::find_if(listed.begin(), listed.end(), [&](const RegionRow& r) {
+          return r.cells[kColumnName] == own;
+        });
+        if (row == listed.end()) continue;
+        ReadRegion(global_, row->cells[kColumnSectionName]);
       }
-      const std::string& own = kind == 1 ? names[supplied] : names.back();
-      const std::vector<RegionRow> listed = rows();
-      const auto row = std::find_if(listed.begin(), listed.end(), [&](const RegionRow& r) {
-        return r.cells[kColumnName] == own;
-      });
-      if (row == listed.end()) {
-        ++unseen;
-        continue;
-      }
-      ReadRegion(global_, row->cells[kColumnSectionName]);
       const ScanRegion& r = global_.CurrentRegion;
-      if (kind == 1) {
-        if (!save(false, {name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight})) continue;
-        names[supplied] = name;
-      } else {
+      if (kind == 2) {
         RegionFileSession session = RegionFileSession::Open(RegionFile());
         const DeleteOutcome outcome =
             DeleteRegions(session, {{"YES", r.RegionName, r.SectionName}}, "", "", '.');
         if (outcome.stopped_by) throw *outcome.stopped_by;
         names.pop_back();
+        ++done;
+        continue;
       }
+      // The edit dialog's Save: a failure is shown, and must be the change on disk.
+      const RegionTexts boxes =
+          kind == 0 ? RegionTexts{name, "10.00", "5.00", "5.00", "5.00"}
+                    : RegionTexts{name, r.SlideX, r.SlideY, r.RegionWidth, r.RegionHeight};
+      testing::FakeUi ui;
+      const SaveRequest request{
+          kind == 0, boxes,
+          InitialRangeCaptions(global_.Scanner.Limits, boxes.x_pos, boxes.y_pos, '.').captions};
+      if (SaveRegion(global_, ui, request).outcome != SaveOutcome::kSaved) {
+        EXPECT_THAT(ui.Texts(), ::testing::ElementsAre(kChangedOnDiskMessage));
+        continue;
+      }
+      (kind == 0 ? names.emplace_back() : names[supplied]) = name;
       ++done;
     } catch (const Error& error) {
       ASSERT_EQ(error.Number(), kErrChangedOnDisk) << error.Description();
       EXPECT_EQ(error.Description(), kChangedOnDiskMessage);
-      ++reported;
     }
   }
   EXPECT_GE(std::fputs("\n", writer), 0);
@@ -117,16 +109,6 @@ TEST_P(SecondWriterTest, EveryCommandSucceedsOnTheCurrentFileOrReportsTheChange)
   const std::string counter =
       ProfileDocument::Parse(ReadBytes(RegionFile())).Read("ScannerSoftware", "Counter", "");
   const std::vector<std::string> listed = names_of(rows());
-  // Quillmap's changes that the file does not show: names missing, or deleted and back.
-  long missing = 0;
-  for (const std::string& name : names) missing += !std::count(listed.begin(), listed.end(), name);
-  for (const std::string& name : listed) missing += !std::count(names.begin(), names.end(), name);
-  std::cout << "[second writer, " << GetParam() << "] " << commands << " commands: " << done
-            << " done, " << reported << " reported the change on disk, " << unseen
-            << " found no region to work on; the other program wrote " << writes
-            << " times and its counter reads " << counter << "; " << missing
-            << " of Quillmap's changes are not in the file\n";
-
   EXPECT_GT(writes, 0);
   EXPECT_GT(done, 0);
   ASSERT_GE(listed.size(), supplied);
@@ -147,10 +129,8 @@ TEST_F(ReliabilityTest, TwoAccountsAddingAtOnceLoseNothing) {
   const std::string other = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
   const std::string cli =
       "'" QUILLMAP_CLI "' --data-folder '" + folder_.Data() + "' --model VX4400";
-  for (const std::string& folder : {FolderOf(folder_.Data()), folder_.Runtime()}) {
+  for (const std::string& folder : {FolderOf(folder_.Data()), folder_.Runtime(), folder_.Data()})
     ::chmod(folder.c_str(), 0777);
-  }
-  ::chmod(folder_.Data().c_str(), 0777);
   WriteBytes(RegionFile(), Fixture());
   ::chmod(RegionFile().c_str(), 0666);
   if (std::system((other + cli + " list >/dev/null 2>&1").c_str()) != 0) {
@@ -169,7 +149,7 @@ TEST_F(ReliabilityTest, TwoAccountsAddingAtOnceLoseNothing) {
   const RegionList list = LoadRegionList(RegionFile(), false, global_.Scanner.Limits, '.');
   std::multiset<std::string> listed;
   for (const RegionRow& row : list.rows) listed.insert(row.cells[kColumnName]);
-  int reported = 0, written = 0;
+  int reported = 0;
   for (const std::string who : {"Root", "Other"}) {
     std::istringstream results(ReadBytes(folder_.Runtime() + "/" + who));
     std::string name, number;
@@ -177,14 +157,11 @@ TEST_F(ReliabilityTest, TwoAccountsAddingAtOnceLoseNothing) {
     while (results >> name >> number >> status) {
       ++lines;
       reported += status == 0;
-      written += listed.count(name + " " + number) > 0;
       EXPECT_EQ(listed.count(name + " " + number), status == 0 ? 1u : 0u)
           << name << " " << number << " exited " << status;
     }
     EXPECT_EQ(lines, kAdds) << who;
   }
-  std::cout << "[two accounts] " << 2 * kAdds << " adds: " << reported << " reported added, "
-            << written << " in the file\n";
   EXPECT_GT(reported, 0);
   EXPECT_TRUE(Leftovers().empty());
 }

@@ -15,6 +15,7 @@ struct RecordedMessage {
   std::string text;
   MessageButtons buttons;
   MessageIcon icon;
+  int busy_depth;  // the busy pointer's depth while the message showed
 };
 
 class FakeUi : public UserInterface {
@@ -26,7 +27,7 @@ class FakeUi : public UserInterface {
 
   MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons,
                             MessageIcon icon) override {
-    messages.push_back({text, buttons, icon});
+    messages.push_back({text, buttons, icon, busy_depth});
     if (buttons == MessageButtons::kOk) return MessageAnswer::kOk;
     if (answers.empty()) {
       ADD_FAILURE() << "no answer queued for: " << text;
