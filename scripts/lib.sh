@@ -27,6 +27,19 @@ quillmap_install_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
 }
 
+# A locale whose decimal separator is a comma, for the tests that check what the program makes of
+# one (or that it does not read the locale at all); generated when missing, as root.
+quillmap_add_comma_locale() {
+  locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8' && return 0
+  [ "$(id -u)" -eq 0 ] || {
+    echo "No de_DE.UTF-8 locale: the tests that need one are skipped." >&2
+    echo "As root: localedef -i de_DE -f UTF-8 de_DE.UTF-8" >&2
+    return 0
+  }
+  quillmap_install_packages locales
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
+}
+
 # Configures (once) and builds the tree in build/.
 quillmap_build() {
   local top="$1"
