@@ -111,31 +111,6 @@ TEST(ProfileWriteTest, ChangesOnlyTheLinesItTouches) {
   EXPECT_EQ(same.Serialize(), "[S]\nSetting = on  \t\n");
 }
 
-TEST(ProfileWriteTest, NewLinesGoBeforeClosingCommentsAndTakeTheFileLineEnding) {
-  Doc doc = Doc::Parse("[A]\nk=1\n\n; about B\n\n[B]\n[C]\nc=1");
-  doc.Write("A", "n", "2");
-  doc.Write("B", "m", "3");
-  doc.Write("C", "d", "4");
-  doc.Write("D", "e", "5");
-  EXPECT_EQ(doc.Serialize(), "[A]\nk=1\nn=2\n\n; about B\n\n[B]\nm=3\n[C]\nc=1\nd=4\n[D]\ne=5\n");
-  Doc fresh;
-  fresh.Write("S", "K", "V");
-  EXPECT_EQ(fresh.Serialize(), "[S]\r\nK=V\r\n");
-}
-
-TEST(ProfileWriteTest, ValueWithClosingLineBreakLeavesExactlyOneEmptyLine) {
-  Doc doc = Doc::Parse("[A]\r\nk=1\r\nj=2\r\n\r\n[B]\r\nx=1\r\n");
-  doc.Write("A", "k", "5\r\n");  // the next line is a key: an empty line is added
-  doc.Write("A", "j", "6\r\n");  // an empty line already follows
-  doc.Write("B", "x", "7\n");    // at the end of the file
-  const std::string once = doc.Serialize();
-  EXPECT_EQ(once, "[A]\r\nk=5\r\n\r\nj=6\r\n\r\n[B]\r\nx=7\r\n\r\n");
-  doc.Write("A", "k", "5\r\n");
-  doc.Write("B", "x", "7\r\n");
-  EXPECT_EQ(doc.Serialize(), once);
-  EXPECT_EQ(doc.Find("B", "x"), "7");
-}
-
 TEST(ProfileWriteTest, DeletionTakesTheFirstOfItsNameWithEveryLineUpToTheNextHeader) {
   Doc doc = Doc::Parse("[A]\nk=1\n; note\n\n[a]\nk=2\n[B]\nk=3\n");
   doc.DeleteSection("a");
@@ -150,6 +125,8 @@ TEST(ProfileWriteTest, DeletionTakesTheFirstOfItsNameWithEveryLineUpToTheNextHea
   doc.DeleteSection("B");
   EXPECT_EQ(doc.Serialize(), "");
   EXPECT_FALSE(doc.HasSection("A"));
+  doc.Write("S", "K", "V");  // nothing left to take the line ending from
+  EXPECT_EQ(doc.Serialize(), "[S]\r\nK=V\r\n");
 }
 
 // Random changes on one document must leave what the same changes leave when the text is
