@@ -35,11 +35,8 @@ TEST(ProfileReadTest, FollowsTheWindowsReadingRules) {
                                   {"Alpha", "[ODD", "bracket key"}, {"Alpha", "", "nameless"},
                                   {"Orphan", "Orphan", "-"},        {"Missing", "Key1", "-"}};
   for (const auto& c : cases) EXPECT_EQ(doc.Read(c[0], c[1], "-"), c[2]) << c[0] << "/" << c[1];
-  for (const std::string& bytes : {kMessy, std::string(), std::string("\n\n"),
-                                   std::string("[A]\rx=1\r\r\n"), std::string("no section")}) {
-    EXPECT_EQ(Doc::Parse(bytes).Serialize(), bytes);
-  }
-  // A byte-order mark names the encoding; text it breaks is kept byte for byte and reported.
+  // A byte-order mark names the encoding; text it breaks is reported. That every file, these
+  // included, writes back byte for byte is the profile fuzz replay's first check.
   const std::string utf16 = std::string("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xE9\0", 18);
   const std::pair<std::string, const char*> refused[] = {
       {utf16 + "x", "is UTF-16 text that ends in half a character (line 2)"},
@@ -49,9 +46,7 @@ TEST(ProfileReadTest, FollowsTheWindowsReadingRules) {
        "UTF-8 (line 2)"},
   };
   for (const auto& [bytes, message] : refused) {
-    const Doc refused_doc = Doc::Parse(bytes);
-    EXPECT_EQ(refused_doc.Serialize(), bytes);
-    EXPECT_EQ(refused_doc.EncodingProblem(),
+    EXPECT_EQ(Doc::Parse(bytes).EncodingProblem(),
               message + std::string("; save it as Windows-1252 (ANSI) text and try again."));
   }
 }
