@@ -16,6 +16,7 @@ namespace quillmap {
 
 class FaultyFileSystem : public FileSystem {
  public:
+  using Path = const std::string&;
   // Calls are numbered from 1 in the order they are made.
   void FailCall(int n, int error) { fail_at_ = n, error_ = error; }
   // When call n is a read or a write: it moves half the bytes, or none with EINTR.
@@ -25,7 +26,7 @@ class FaultyFileSystem : public FileSystem {
   void BeforeCall(int n, std::function<void()> action) { hook_at_ = n, hook_ = std::move(action); }
   int calls() const { return calls_; }
 
-  int Open(const std::string& path, int flags, mode_t mode) override {
+  int Open(Path path, int flags, mode_t mode) override {
     return Fault() || Refused(path, flags & O_CREAT) ? -1 : real_.Open(path, flags, mode);
   }
   ssize_t Read(int fd, void* buffer, size_t size) override {
@@ -37,9 +38,7 @@ class FaultyFileSystem : public FileSystem {
   int Fsync(int fd) override { return Fault() ? -1 : real_.Fsync(fd); }
   int Ftruncate(int fd, off_t size) override { return Fault() ? -1 : real_.Ftruncate(fd, size); }
   int Fchmod(int fd, mode_t mode) override { return Fault() ? -1 : real_.Fchmod(fd, mode); }
-  int Fchown(int fd, uid_t uid, gid_t gid) override {
-    return Fault() ? -1 : real_.Fchown(fd, uid, gid);
-  }
+  int Fchown(int fd, uid_t u, gid_t g) override { return Fault() ? -1 : real_.Fchown(fd, u, g); }
   int Close(int fd) override {
     const bool fault = Fault();
     const int error = errno;
@@ -47,41 +46,35 @@ class FaultyFileSystem : public FileSystem {
     if (fault) errno = error;
     return fault ? -1 : result;
   }
-  int Stat(const std::string& path, struct stat* out) override {
-    return Fault() ? -1 : real_.Stat(path, out);
-  }
-  int Lstat(const std::string& path, struct stat* out) override {
-    return Fault() ? -1 : real_.Lstat(path, out);
-  }
-  ssize_t Readlink(const std::string& path, char* buffer, size_t size) override {
+  int Stat(Path path, struct stat* out) override { return Fault() ? -1 : real_.Stat(path, out); }
+  int Lstat(Path path, struct stat* out) override { return Fault() ? -1 : real_.Lstat(path, out); }
+  int Fstat(int fd, struct stat* out) override { return Fault() ? -1 : real_.Fstat(fd, out); }
+  ssize_t Readlink(Path path, char* buffer, size_t size) override {
     return Fault() ? -1 : real_.Readlink(path, buffer, size);
   }
-  int Rename(const std::string& from, const std::string& to) override {
+  int Rename(Path from, Path to) override {
     return Fault() || Refused(from, true) || Refused(to, true) ? -1 : real_.Rename(from, to);
   }
-  int Exchange(const std::string& a, const std::string& b) override {
+  int Exchange(Path a, Path b) override {
     return Fault() || Refused(a, true) || Refused(b, true) ? -1 : real_.Exchange(a, b);
   }
-  int Unlink(const std::string& path) override {
+  int Unlink(Path path) override {
     return Fault() || Refused(path, true) ? -1 : real_.Unlink(path);
   }
-  int Mkdir(const std::string& path, mode_t mode) override {
+  int Mkdir(Path path, mode_t mode) override {
     return Fault() || Refused(path, true) ? -1 : real_.Mkdir(path, mode);
   }
-  int Realpath(const std::string& path, std::string* out) override {
-    return Fault() ? -1 : real_.Realpath(path, out);
-  }
-  int Link(const std::string& from, const std::string& to) override {
+  int Link(Path from, Path to) override {
     return Fault() || Refused(to, true) ? -1 : real_.Link(from, to);
   }
-  int Fstat(int fd, struct stat* out) override { return Fault() ? -1 : real_.Fstat(fd, out); }
-  int Access(const std::string& path, int mode) override {
-    return Fault() ? -1 : real_.Access(path, mode);
+  int Realpath(Path path, std::string* out) override {
+    return Fault() ? -1 : real_.Realpath(path, out);
   }
+  int Access(Path path, int mode) override { return Fault() ? -1 : real_.Access(path, mode); }
   int LockControl(int fd, int command, struct flock* lock) override {
     return Fault() ? -1 : real_.LockControl(fd, command, lock);
   }
-  int ListFolder(const std::string& folder, std::vector<std::string>* names) override {
+  int ListFolder(Path folder, std::vector<std::string>* names) override {
     return Fault() ? -1 : real_.ListFolder(folder, names);
   }
 
@@ -102,7 +95,7 @@ class FaultyFileSystem : public FileSystem {
   size_t Shortened(size_t size) const {
     return calls_ == disturb_at_ ? std::max<size_t>(1, size / 2) : size;
   }
-  bool Refused(const std::string& path, bool changes_folder) {
+  bool Refused(Path path, bool changes_folder) {
     if (!changes_folder || read_only_folder_.empty() || FolderOf(path) != read_only_folder_) {
       return false;
     }

@@ -35,11 +35,8 @@ TEST(ProfileReadTest, FollowsTheWindowsReadingRules) {
                                   {"Alpha", "[ODD", "bracket key"}, {"Alpha", "", "nameless"},
                                   {"Orphan", "Orphan", "-"},        {"Missing", "Key1", "-"}};
   for (const auto& c : cases) EXPECT_EQ(doc.Read(c[0], c[1], "-"), c[2]) << c[0] << "/" << c[1];
-  for (const std::string& bytes : {kMessy, std::string(), std::string("\n\n"),
-                                   std::string("[A]\rx=1\r\r\n"), std::string("no section")}) {
-    EXPECT_EQ(Doc::Parse(bytes).Serialize(), bytes);
-  }
-  // A byte-order mark names the encoding; text it breaks is kept byte for byte and reported.
+  // A byte-order mark names the encoding; text it breaks is reported. That every file, these
+  // included, writes back byte for byte is the profile fuzz replay's first check.
   const std::string utf16 = std::string("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xE9\0", 18);
   const std::pair<std::string, const char*> refused[] = {
       {utf16 + "x", "is UTF-16 text that ends in half a character (line 2)"},
@@ -49,9 +46,7 @@ TEST(ProfileReadTest, FollowsTheWindowsReadingRules) {
        "UTF-8 (line 2)"},
   };
   for (const auto& [bytes, message] : refused) {
-    const Doc refused_doc = Doc::Parse(bytes);
-    EXPECT_EQ(refused_doc.Serialize(), bytes);
-    EXPECT_EQ(refused_doc.EncodingProblem(),
+    EXPECT_EQ(Doc::Parse(bytes).EncodingProblem(),
               message + std::string("; save it as Windows-1252 (ANSI) text and try again."));
   }
 }
@@ -111,45 +106,20 @@ TEST(ProfileWriteTest, ChangesOnlyTheLinesItTouches) {
   EXPECT_EQ(same.Serialize(), "[S]\nSetting = on  \t\n");
 }
 
-TEST(ProfileWriteTest, NewLinesGoBeforeClosingCommentsAndTakeTheFileLineEnding) {
-  Doc doc = Doc::Parse("[A]\nk=1\n\n; about B\n\n[B]\n[C]\nc=1");
-  doc.Write("A", "n", "2");
-  doc.Write("B", "m", "3");
-  doc.Write("C", "d", "4");
-  doc.Write("D", "e", "5");
-  EXPECT_EQ(doc.Serialize(), "[A]\nk=1\nn=2\n\n; about B\n\n[B]\nm=3\n[C]\nc=1\nd=4\n[D]\ne=5\n");
-  Doc fresh;
-  fresh.Write("S", "K", "V");
-  EXPECT_EQ(fresh.Serialize(), "[S]\r\nK=V\r\n");
-}
-
-TEST(ProfileWriteTest, ValueWithClosingLineBreakLeavesExactlyOneEmptyLine) {
-  Doc doc = Doc::Parse("[A]\r\nk=1\r\nj=2\r\n\r\n[B]\r\nx=1\r\n");
-  doc.Write("A", "k", "5\r\n");  // the next line is a key: an empty line is added
-  doc.Write("A", "j", "6\r\n");  // an empty line already follows
-  doc.Write("B", "x", "7\n");    // at the end of the file
-  const std::string once = doc.Serialize();
-  EXPECT_EQ(once, "[A]\r\nk=5\r\n\r\nj=6\r\n\r\n[B]\r\nx=7\r\n\r\n");
-  doc.Write("A", "k", "5\r\n");
-  doc.Write("B", "x", "7\r\n");
-  EXPECT_EQ(doc.Serialize(), once);
-  EXPECT_EQ(doc.Find("B", "x"), "7");
-}
-
 TEST(ProfileWriteTest, DeletionTakesTheFirstOfItsNameWithEveryLineUpToTheNextHeader) {
   Doc doc = Doc::Parse("[A]\nk=1\n; note\n\n[a]\nk=2\n[B]\nk=3\n");
   doc.DeleteSection("a");
   EXPECT_EQ(doc.Serialize(), "[a]\nk=2\n[B]\nk=3\n");
   EXPECT_EQ(doc.Find("A", "k"), "2");
   doc.Write("A", "n", "4");  // into what is now the first A
-  doc.DeleteKey("B", "K");
   doc.DeleteSection("Missing");
-  doc.DeleteKey("Missing", "k");
-  EXPECT_EQ(doc.Serialize(), "[a]\nk=2\nn=4\n[B]\n");
+  EXPECT_EQ(doc.Serialize(), "[a]\nk=2\nn=4\n[B]\nk=3\n");
   doc.DeleteSection("A");
   doc.DeleteSection("B");
   EXPECT_EQ(doc.Serialize(), "");
   EXPECT_FALSE(doc.HasSection("A"));
+  doc.Write("S", "K", "V");  // nothing left to take the line ending from
+  EXPECT_EQ(doc.Serialize(), "[S]\r\nK=V\r\n");
 }
 
 // Random changes on one document must leave what the same changes leave when the text is
@@ -174,9 +144,6 @@ TEST(ProfileWriteTest, BatchOfChangesEqualsOneChangeAtATime) {
         batch.DeleteSection(section);
         fresh.DeleteSection(section);
       } else if (op == 1) {
-        batch.DeleteKey(section, key);
-        fresh.DeleteKey(section, key);
-      } else if (op == 2) {
         batch.WriteKeys(section, {{key, value}, {key2, value2}});
         fresh.Write(section, key, value);
         fresh.Write(section, key2, value2);

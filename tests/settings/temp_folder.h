@@ -2,7 +2,6 @@
 // user's state folder pointed beside it. And whole-file helpers.
 #pragma once
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -55,12 +54,9 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 // Names in the folder, "." and ".." left out.
 inline std::set<std::string> Entries(const std::string& folder) {
   std::set<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(dir);
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+    names.insert(entry.path().filename().string());
   }
   return names;
 }

@@ -118,23 +118,6 @@ TEST_F(SystemFileTest, CountsBeyondSixteenBitsOverflowAndOthersBelowOneReadNoRec
   }
 }
 
-TEST_F(SystemFileTest, Count32767OverflowsWhenTheCounterStepsPastTheLastRecord) {
-  std::string records;
-  for (int i = 1; i < 32767; ++i) records += Record("");
-  Write(Table(32767, records + Record("LAST", {5000})));
-  EXPECT_THAT(ErrorOf([&] { LoadModelList(path_, state_); }), Pair(6, "Overflow"));
-  EXPECT_EQ(state_.ModelList.size(), 32767u);
-  SelectModel(path_, "LAST", state_);
-  EXPECT_EQ(state_.Limits.MinX, 5.0);
-  EXPECT_THAT(ErrorOf([&] { SelectModel(path_, "NONE", state_); }), Pair(6, "Overflow"));
-  Write(Table(32767, records));  // cut short: the read fails before the counter steps on
-  EXPECT_EQ(ErrorOf([&] { LoadModelList(path_, state_); }).first, kErrFileRead);
-  Write(Table(32766, records.substr(72) + Record("LAST")));
-  LoadModelList(path_, state_);
-  EXPECT_EQ(state_.ModelList.size(), 32766u);
-  EXPECT_EQ(state_.ModelList.back(), "LAST");
-}
-
 TEST_F(SystemFileTest, ShortOrMissingFilesFailNamingThePath) {
   auto read_error = Pair(57, "Unable to read the scan region system file (" + path_ + ")");
   for (const std::string& bytes : {std::string(), std::string(7, '\0')}) {
