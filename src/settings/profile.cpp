@@ -395,8 +395,9 @@ std::string ProfileDocument::Serialize() const {
     }
   }
   flush();
-  return d.encoding == FileEncoding::kWindows1252 ? out
-                                                  : EncodeFileText(d.encoding, std::move(out));
+  // Not a conditional expression: that would copy `out` rather than move it.
+  if (d.encoding == FileEncoding::kWindows1252) return out;
+  return EncodeFileText(d.encoding, std::move(out));
 }
 
 std::optional<std::string> ProfileDocument::Find(std::string_view section,
