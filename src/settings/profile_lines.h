@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
 #include "settings/profile_names.h"
@@ -26,28 +25,26 @@ struct RawLine {
   Eol eol = Eol::kNone;
   size_t next = 0;
 };
-// Inline, as is SplitLine: the parse and the lookups call them for every line they pass.
+// Inline, as is SplitLine: the parse and the lookups call them for every line they pass. Byte
+// loops rather than memchr: profile lines are short, and a library call per line costs more
+// than the few bytes it would skip.
 inline RawLine NextLine(std::string_view bytes, size_t pos) {
+  size_t end = pos;
+  while (end < bytes.size() && !IsLineEnd(bytes[end])) ++end;
   RawLine line;
-  const void* feed = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
-  const size_t end = feed == nullptr ? bytes.size() : static_cast<const char*>(feed) - bytes.data();
-  // A CR before the line feed ends the line there, unless it is the CR of a CR LF.
-  const void* cr = std::memchr(bytes.data() + pos, '\r', end - pos);
-  if (cr != nullptr) {
-    const size_t at = static_cast<const char*>(cr) - bytes.data();
-    line.text = bytes.substr(pos, at - pos);
-    if (at + 1 != end || feed == nullptr) {
-      line.eol = Eol::kCr;
-      line.next = at + 1;
-    } else {
-      line.eol = Eol::kCrLf;
-      line.next = end + 1;
-    }
-    return line;
-  }
   line.text = bytes.substr(pos, end - pos);
-  line.eol = feed == nullptr ? Eol::kNone : Eol::kLf;
-  line.next = feed == nullptr ? bytes.size() : end + 1;
+  if (end == bytes.size()) {
+    line.next = end;
+  } else if (bytes[end] == '\n') {
+    line.eol = Eol::kLf;
+    line.next = end + 1;
+  } else if (end + 1 < bytes.size() && bytes[end + 1] == '\n') {
+    line.eol = Eol::kCrLf;
+    line.next = end + 2;
+  } else {
+    line.eol = Eol::kCr;  // a CR alone
+    line.next = end + 1;
+  }
   return line;
 }
 
@@ -77,12 +74,12 @@ inline LineParts SplitLine(std::string_view text) {
       return parts;
     }
   }
-  const void* found = std::memchr(text.data() + i, '=', text.size() - i);
-  if (found == nullptr) {
+  size_t equals = i;
+  while (equals < text.size() && text[equals] != '=') ++equals;
+  if (equals == text.size()) {
     parts.kind = LineKind::kOther;
     return parts;
   }
-  const size_t equals = static_cast<const char*>(found) - text.data();
   size_t name_end = equals;
   while (name_end > i && IsProfileBlank(text[name_end - 1])) --name_end;
   parts.kind = LineKind::kKey;
