@@ -1,6 +1,7 @@
 #include "settings/profile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -69,8 +70,26 @@ struct Section {
   bool far_name = false;  // too far in or too long for the two fields above
   bool deleted = false;
   bool raw_owned = false;  // its text is in the store, not in the parsed bytes
+  bool shadowed = false;   // an earlier section has its name, so lookups never find this one
 };
 static_assert(sizeof(Section) == 32);
+
+// The section that the last lookup found, kept by lookups that are otherwise const. Atomic, so
+// that reads from several threads stay safe; any value is only a hint.
+class FoundHint {
+ public:
+  FoundHint() = default;
+  FoundHint(const FoundHint& other) : number_(other.Get()) {}
+  FoundHint& operator=(const FoundHint& other) {
+    Set(other.Get());
+    return *this;
+  }
+  uint32_t Get() const { return number_.load(std::memory_order_relaxed); }
+  void Set(uint32_t number) const { number_.store(number, std::memory_order_relaxed); }
+
+ private:
+  mutable std::atomic<uint32_t> number_{ProfileIndex::kNone};
+};
 
 }  // namespace
 
@@ -89,6 +108,7 @@ struct ProfileDocument::Impl {
   // The section the last write went to, by the name the caller gave: writes come in runs.
   std::string last_written_name;
   uint32_t last_written = ProfileIndex::kNone;
+  FoundHint last_found;
 
   std::string_view Text(const ProfileLine& line) const {
     return line.owned ? store.At(line.Offset(), line.size)
@@ -114,13 +134,34 @@ struct ProfileDocument::Impl {
                        [this](uint32_t number) { return HeaderName(sections[number]); });
   }
   void AddToIndex(uint32_t section, std::string_view name, uint32_t hash) {
-    index.Add(section, name, hash,
-              [this](uint32_t number) { return HeaderName(sections[number]); });
+    sections[section].shadowed = !index.Add(
+        section, name, hash, [this](uint32_t number) { return HeaderName(sections[number]); });
+  }
+  // Takes the first section of the slot's name out of the index.
+  void RemoveFromIndex(size_t slot) {
+    const uint32_t next = index.RemoveFirst(slot);
+    if (next != ProfileIndex::kNone) sections[next].shadowed = false;
   }
 
   uint32_t FindSection(std::string_view name) const {
     name = TrimProfileBlanks(name);
-    return index.First(Slot(index.Hash(name), name));
+    uint32_t found = FindNearLastFound(name);
+    if (found == ProfileIndex::kNone) found = index.First(Slot(index.Hash(name), name));
+    last_found.Set(found);
+    return found;
+  }
+  // The region commands ask for sections in file order, a region's section and then its slide
+  // section: the two sections after the last one found are looked at before the index.
+  uint32_t FindNearLastFound(std::string_view trimmed_name) const {
+    const uint32_t last = last_found.Get();
+    if (last == ProfileIndex::kNone) return ProfileIndex::kNone;
+    const size_t end = std::min<size_t>(sections.size(), size_t{last} + 3);
+    for (size_t number = size_t{last} + 1; number < end; ++number) {
+      const Section& section = sections[number];
+      if (section.deleted || section.shadowed) continue;
+      if (SameTrimmedName(HeaderName(section), trimmed_name)) return static_cast<uint32_t>(number);
+    }
+    return ProfileIndex::kNone;
   }
 
   // A view that lasts until the next change.
@@ -432,8 +473,6 @@ void ProfileDocument::FindKeys(std::string_view section, const std::string_view*
     for (size_t k = 0; k < count; ++k) values[k] = d.FindValue(found, keys[k]);
     return;
   }
-  std::string_view trimmed[kMaxKeys];
-  for (size_t k = 0; k < count; ++k) trimmed[k] = TrimProfileBlanks(keys[k]);
   size_t missing = count;
   const std::string_view raw = d.Raw(found);
   for (size_t pos = NextLine(raw, 0).next; missing > 0 && pos < raw.size();) {
@@ -442,7 +481,7 @@ void ProfileDocument::FindKeys(std::string_view section, const std::string_view*
     const LineParts parts = SplitLine(line.text);
     if (parts.kind != LineKind::kKey) continue;
     for (size_t k = 0; k < count; ++k) {
-      if (!values[k] && SameTrimmedName(parts.name, trimmed[k])) {
+      if (!values[k] && SameTrimmedName(parts.name, TrimProfileBlanks(keys[k]))) {
         values[k] = parts.value;
         --missing;
       }
@@ -502,7 +541,7 @@ void ProfileDocument::DeleteSection(std::string_view section) {
   const uint32_t number = d.index.First(slot);
   if (number == ProfileIndex::kNone) return;
   d.last_written = ProfileIndex::kNone;
-  d.index.RemoveFirst(slot);
+  d.RemoveFromIndex(slot);
   Section& doomed = d.sections[number];
   if (doomed.lines != kUntouched) d.touched[doomed.lines] = std::vector<ProfileLine>();
   doomed.deleted = true;

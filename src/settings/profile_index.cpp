@@ -89,12 +89,12 @@ void ProfileIndex::Grow() {
   }
 }
 
-void ProfileIndex::RemoveFirst(size_t hole) {
+uint32_t ProfileIndex::RemoveFirst(size_t hole) {
   const uint32_t last = slots_[hole].last;
   const uint32_t first = next_same_[last];
   if (first != last) {
     next_same_[last] = next_same_[first];
-    return;
+    return next_same_[last];
   }
   // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
   const size_t mask = slots_.size() - 1;
@@ -107,6 +107,7 @@ void ProfileIndex::RemoveFirst(size_t hole) {
   }
   slots_[hole] = Slot{};
   --used_;
+  return kNone;
 }
 
 }  // namespace quillmap

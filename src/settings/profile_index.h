@@ -45,10 +45,11 @@ class ProfileIndex {
     return slots_[slot].last == kNone ? kNone : next_same_[slots_[slot].last];
   }
 
-  // Adds the section behind the others of its name. Sections are numbered from 0 in the order
-  // they are added; a number is used again only once its section has left the index.
+  // Adds the section behind the others of its name; true when it is the first of its name.
+  // Sections are numbered from 0 in the order they are added; a number is used again only once
+  // its section has left the index.
   template <typename NameOf>
-  void Add(uint32_t section, std::string_view trimmed_name, uint32_t hash, const NameOf& name_of) {
+  bool Add(uint32_t section, std::string_view trimmed_name, uint32_t hash, const NameOf& name_of) {
     if ((used_ + 1) * 2 > slots_.size()) Grow();
     if (section >= next_same_.size()) next_same_.resize(section + 1);
     Slot& slot = slots_[Probe(hash, trimmed_name, name_of)];
@@ -56,14 +57,16 @@ class ProfileIndex {
       slot = Slot{hash, section};
       next_same_[section] = section;
       ++used_;
-    } else {
-      next_same_[section] = next_same_[slot.last];  // the first
-      next_same_[slot.last] = section;
-      slot.last = section;
+      return true;
     }
+    next_same_[section] = next_same_[slot.last];  // the first
+    next_same_[slot.last] = section;
+    slot.last = section;
+    return false;
   }
-  // Takes the first section of the slot's name out; the next of that name takes its place.
-  void RemoveFirst(size_t slot);
+  // Takes the first section of the slot's name out; the next of that name takes its place and is
+  // returned (kNone when there is none).
+  uint32_t RemoveFirst(size_t slot);
 
  private:
   struct Slot {
