@@ -25,6 +25,9 @@ inline constexpr std::string_view kSectionEnd = "\r\n";
 
 std::string RegionSection(long long number);         // "Region7"
 std::string CustomerSlideSection(long long number);  // "CustomerSlide6"
+// The same into `out`, whose room is used again: a name too long for a short string costs an
+// allocation, and renumbering names a slide section per region.
+void CustomerSlideSection(long long number, std::string* out);
 
 Error UnreadableFileError(const std::string& path);
 // Reads the whole file once, under the same lock as the writers (a writer that cannot replace

@@ -259,7 +259,9 @@ struct ProfileDocument::Impl {
     if (entries.size() == 0 || entries.size() > kMaxKeys || HasBreak(section)) return false;
     const std::string_view name = TrimProfileBlanks(section);
     const uint32_t hash = index.Hash(name);
-    if (index.First(Slot(hash, name)) != ProfileIndex::kNone) return false;
+    index.MakeRoomForOne();
+    const size_t slot = Slot(hash, name);
+    if (index.First(slot) != ProfileIndex::kNone) return false;
     const Eol style = Style();
     const size_t eol_size = EolSize(style);
     size_t total = section.size() + 2 + eol_size;
@@ -310,7 +312,7 @@ struct ProfileDocument::Impl {
       added.name_begin = static_cast<uint8_t>(name_begin);
       added.name_size = static_cast<uint16_t>(name.size());
     }
-    AddToIndex(number, name, hash);
+    index.AddAt(slot, number, hash);  // a new name, so not shadowed
     last_written = ProfileIndex::kNone;
     return true;
   }

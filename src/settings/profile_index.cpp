@@ -89,6 +89,21 @@ void ProfileIndex::Grow() {
   }
 }
 
+bool ProfileIndex::AddAt(size_t slot_number, uint32_t section, uint32_t hash) {
+  if (section >= next_same_.size()) next_same_.resize(section + 1);
+  Slot& slot = slots_[slot_number];
+  if (slot.last == kNone) {
+    slot = Slot{hash, section};
+    next_same_[section] = section;
+    ++used_;
+    return true;
+  }
+  next_same_[section] = next_same_[slot.last];  // the first
+  next_same_[slot.last] = section;
+  slot.last = section;
+  return false;
+}
+
 uint32_t ProfileIndex::RemoveFirst(size_t hole) {
   const uint32_t last = slots_[hole].last;
   const uint32_t first = next_same_[last];

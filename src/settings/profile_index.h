@@ -50,20 +50,16 @@ class ProfileIndex {
   // its section has left the index.
   template <typename NameOf>
   bool Add(uint32_t section, std::string_view trimmed_name, uint32_t hash, const NameOf& name_of) {
-    if ((used_ + 1) * 2 > slots_.size()) Grow();
-    if (section >= next_same_.size()) next_same_.resize(section + 1);
-    Slot& slot = slots_[Probe(hash, trimmed_name, name_of)];
-    if (slot.last == kNone) {
-      slot = Slot{hash, section};
-      next_same_[section] = section;
-      ++used_;
-      return true;
-    }
-    next_same_[section] = next_same_[slot.last];  // the first
-    next_same_[slot.last] = section;
-    slot.last = section;
-    return false;
+    MakeRoomForOne();
+    return AddAt(Probe(hash, trimmed_name, name_of), section, hash);
   }
+  // The same in two steps, for a caller that looks the name up first and adds it only when it
+  // is missing: one probe instead of two. The slot that Probe gives after MakeRoomForOne stays
+  // good for AddAt until the index changes.
+  void MakeRoomForOne() {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+  }
+  bool AddAt(size_t slot, uint32_t section, uint32_t hash);
   // Takes the first section of the slot's name out; the next of that name takes its place and is
   // returned (kNone when there is none).
   uint32_t RemoveFirst(size_t slot);
