@@ -344,12 +344,15 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
   d.base = std::move(bytes);
   const std::string_view all(d.base);
   // Lines that start with a bracket bound the number of sections, so the section vector and
-  // the index grow once.
+  // the index are made once. The vector gets room for as many new sections again: changes
+  // append sections (renumbering regions rewrites all of them), and moving two megabytes of
+  // sections for the first one appended would cost more than the whole change. Room not used
+  // is never touched, so it takes no memory.
   size_t brackets = 0;
   for (size_t pos = all.find('['); pos != std::string_view::npos; pos = all.find('[', pos + 1)) {
     if (pos == 0 || IsLineEnd(all[pos - 1])) ++brackets;
   }
-  d.sections.reserve(brackets);
+  d.sections.reserve(2 * brackets);
   d.index.Reserve(brackets);
   auto close = [&](size_t end) {
     if (d.sections.empty()) {
