@@ -96,7 +96,10 @@ class FoundHint {
 // Sections stay where they are in one vector, in file order: new ones are only ever appended,
 // deleted ones are marked, so a section's number is stable; the index finds them by name.
 struct ProfileDocument::Impl {
-  std::string base;        // the parsed bytes
+  // The parsed bytes: the document's own, shared by its copies and never changed, or the
+  // caller's (ParseInPlace).
+  std::shared_ptr<const std::string> own_base;
+  std::string_view base;
   ProfileTextStore store;  // the text of lines that changes made
   std::vector<ProfileLine> preamble;
   std::vector<Section> sections;
@@ -111,8 +114,7 @@ struct ProfileDocument::Impl {
   FoundHint last_found;
 
   std::string_view Text(const ProfileLine& line) const {
-    return line.owned ? store.At(line.Offset(), line.size)
-                      : std::string_view(base).substr(line.Offset(), line.size);
+    return line.owned ? store.At(line.Offset(), line.size) : base.substr(line.Offset(), line.size);
   }
   std::string_view Name(const ProfileLine& line) const {
     return line.far_name ? SplitLine(Text(line)).name
@@ -120,7 +122,7 @@ struct ProfileDocument::Impl {
   }
   std::string_view Raw(const Section& section) const {
     return section.raw_owned ? store.At(section.raw_begin, section.raw_size)
-                             : std::string_view(base).substr(section.raw_begin, section.raw_size);
+                             : base.substr(section.raw_begin, section.raw_size);
   }
   std::string_view HeaderName(const Section& section) const {
     if (section.lines != kUntouched) return Name(touched[section.lines].front());
@@ -341,8 +343,23 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
   if (!DecodeFileText(&bytes, &d.encoding, &d.encoding_problem)) {
     d.encoding = FileEncoding::kWindows1252;
   }
-  d.base = std::move(bytes);
-  const std::string_view all(d.base);
+  d.own_base = std::make_shared<const std::string>(std::move(bytes));
+  d.base = *d.own_base;
+  doc.IndexSections();
+  return doc;
+}
+
+ProfileDocument ProfileDocument::ParseInPlace(std::string_view bytes) {
+  if (HasByteOrderMark(bytes)) return ParseOwned(std::string(bytes));
+  ProfileDocument doc;
+  doc.impl_->base = bytes;
+  doc.IndexSections();
+  return doc;
+}
+
+void ProfileDocument::IndexSections() {
+  Impl& d = *impl_;
+  const std::string_view all = d.base;
   // Lines that start with a bracket bound the number of sections, so the section vector and
   // the index are made once. The vector gets room for as many new sections again: changes
   // append sections (renumbering regions rewrites all of them), and moving two megabytes of
@@ -391,7 +408,6 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
     pos = line.next;
   }
   close(all.size());
-  return doc;
 }
 
 std::string ProfileDocument::Serialize() const {
