@@ -79,8 +79,6 @@ Error UnreadableFileError(const std::string& path) {
 
 namespace {
 
-constexpr std::string_view kCustomerSlide = "CustomerSlide";
-
 // The prefix and the number's decimal digits, built in place: renumbering names two sections
 // for every region it moves.
 void NumberedSection(std::string_view prefix, long long number, std::string* out) {
@@ -94,18 +92,18 @@ void NumberedSection(std::string_view prefix, long long number, std::string* out
 
 std::string RegionSection(long long number) {
   std::string name;
-  NumberedSection("Region", number, &name);
+  NumberedSection(kRegionPrefix, number, &name);
   return name;
 }
 
 std::string CustomerSlideSection(long long number) {
   std::string name;
-  NumberedSection(kCustomerSlide, number, &name);
+  NumberedSection(kCustomerSlidePrefix, number, &name);
   return name;
 }
 
 void CustomerSlideSection(long long number, std::string* out) {
-  NumberedSection(kCustomerSlide, number, out);
+  NumberedSection(kCustomerSlidePrefix, number, out);
 }
 
 int NumRegions(const ProfileDocument& doc, char sep) {

@@ -23,6 +23,8 @@ inline constexpr std::string_view kCustomYes = "YES";
 // The last key of each section carries a line break, which leaves an empty line after it.
 inline constexpr std::string_view kSectionEnd = "\r\n";
 
+inline constexpr std::string_view kRegionPrefix = "Region";
+inline constexpr std::string_view kCustomerSlidePrefix = "CustomerSlide";
 std::string RegionSection(long long number);         // "Region7"
 std::string CustomerSlideSection(long long number);  // "CustomerSlide6"
 // The same into `out`, whose room is used again: a name too long for a short string costs an

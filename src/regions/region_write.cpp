@@ -40,6 +40,24 @@ int NextRegionNumber(int count) {
   return count + 1;
 }
 
+// n of a section name "<prefix><n>" (blanks around it and letter case ignored, as the profile
+// layer compares names) whose n is written as the commands write it: up to five digits, no
+// sign, no leading zero. -1 for any other name.
+int NumberedName(std::string_view name, std::string_view prefix) {
+  name = TrimProfileBlanks(name);
+  if (name.size() <= prefix.size() || !SameProfileName(name.substr(0, prefix.size()), prefix)) {
+    return -1;
+  }
+  const std::string_view digits = name.substr(prefix.size());
+  if (digits.size() > 5 || (digits[0] == '0' && digits.size() > 1)) return -1;
+  int number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
 // Whether a section name is one that the commands write as a region section or for the count
 // and the default: a region whose Type names it would see its slide values overwritten or
 // deleted by a command on another region.
@@ -48,19 +66,8 @@ bool IsRegionFileSection(std::string_view name, int count) {
       SameProfileName(name, region_format::kVelmoraDefault)) {
     return true;
   }
-  constexpr std::string_view kRegion = "Region";
-  name = TrimProfileBlanks(name);
-  if (name.size() <= kRegion.size() || !SameProfileName(name.substr(0, kRegion.size()), kRegion)) {
-    return false;
-  }
-  const std::string_view digits = name.substr(kRegion.size());
-  if (digits.size() > 5 || digits[0] == '0') return false;
-  int number = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return false;
-    number = number * 10 + (c - '0');
-  }
-  return number <= count + 1;
+  const int number = NumberedName(name, region_format::kRegionPrefix);
+  return number >= 1 && number <= count + 1;
 }
 
 // `user` is the other region's section, or empty when the slide section is one of the file's
@@ -106,7 +113,7 @@ struct SlideUse {
 
 // Slide sections numbered by name, one number for the names that the profile layer takes as
 // the same section. The document's own index, so no name is copied or folded: the names are
-// views into the document, which keeps them through its changes, or into names_made_.
+// views into the document, which keeps them through its changes.
 class SectionNumbers {
  public:
   explicit SectionNumbers(int expected) {
@@ -116,9 +123,19 @@ class SectionNumbers {
   }
 
   // The name's number, given it if it has none yet. `name` must outlive this object.
-  int Of(std::string_view name) { return Number(name, nullptr); }
-  // The same for a name that may not outlive this object: a copy is kept when it is new.
-  int OfCopy(std::string_view name) { return Number(name, &names_made_); }
+  int Of(std::string_view name) {
+    name = TrimProfileBlanks(name);
+    const uint32_t hash = index_.Hash(name);
+    index_.MakeRoomForOne();
+    const size_t slot = Probe(hash, name);
+    const uint32_t found = index_.First(slot);
+    if (found != ProfileIndex::kNone) return static_cast<int>(found);
+    const auto number = static_cast<uint32_t>(names_.size());
+    names_.push_back(name);
+    uses_.emplace_back();
+    index_.AddAt(slot, number, hash);
+    return static_cast<int>(number);
+  }
   // -1 when the name has no number.
   int Find(std::string_view name) const {
     name = TrimProfileBlanks(name);
@@ -131,24 +148,9 @@ class SectionNumbers {
   size_t Probe(uint32_t hash, std::string_view trimmed_name) const {
     return index_.Probe(hash, trimmed_name, [this](uint32_t number) { return names_[number]; });
   }
-  int Number(std::string_view name, std::deque<std::string>* keep) {
-    name = TrimProfileBlanks(name);
-    const uint32_t hash = index_.Hash(name);
-    index_.MakeRoomForOne();
-    const size_t slot = Probe(hash, name);
-    const uint32_t found = index_.First(slot);
-    if (found != ProfileIndex::kNone) return static_cast<int>(found);
-    if (keep != nullptr) name = keep->emplace_back(name);
-    const auto number = static_cast<uint32_t>(names_.size());
-    names_.push_back(name);
-    uses_.emplace_back();
-    index_.AddAt(slot, number, hash);
-    return static_cast<int>(number);
-  }
 
   ProfileIndex index_;
   std::vector<std::string_view> names_;  // trimmed
-  std::deque<std::string> names_made_;
   std::vector<SlideUse> uses_;
 };
 
@@ -228,6 +230,9 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
   std::vector<int> type_slides(count + 1);
   std::vector<region_format::RegionFileTexts> moved;
   moved.reserve(count - deleted);
+  // Renumbering gives the moved regions the slide sections CustomerSlide(deleted - 1) onwards,
+  // one per region in moved's order: the slide number each of these names has now, or -1.
+  std::vector<int> new_slide_numbers(count - deleted, -1);
   for (int i = 1; i <= count; ++i) {
     if (i == deleted) continue;
     const std::string region = region_format::RegionSection(i);
@@ -243,6 +248,10 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
     SlideUse& use = slides.Use(type_slides[i]);
     if (i < deleted && use.kept_by == 0) use.kept_by = i;
     ++use.users;
+    const int new_slide = NumberedName(types[i], region_format::kCustomerSlidePrefix) - deleted + 1;
+    if (new_slide >= 0 && new_slide < count - deleted) {
+      new_slide_numbers[new_slide] = type_slides[i];
+    }
   }
 
   // The lengths are converted as a move rounds them, each region's after the check that its
@@ -257,7 +266,7 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
   ScanRegion last_moved;
   for (int m = deleted + 1; m <= count; ++m) {
     region_format::CustomerSlideSection(m - 2, &new_type);
-    const int owner = slides.Find(new_type);
+    const int owner = new_slide_numbers[m - deleted - 1];
     if (owner >= 0 && slides.Use(owner).kept_by != 0) {
       throw Error(kErrFileAccess,
                   "Cannot delete this region: renumbering the regions after it would overwrite "
@@ -289,7 +298,9 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
     SlideUse& old_use = slides.Use(type_slides[m]);
     if (old_use.users > 0 && --old_use.users == 0) doc.DeleteSection(types[m]);
     region_format::CustomerSlideSection(m - 2, &new_type);
-    ++slides.Use(slides.OfCopy(new_type)).users;
+    // A name that no region had needs no count: no old slide section of that name is deleted.
+    const int new_slide = new_slide_numbers[m - deleted - 1];
+    if (new_slide >= 0) ++slides.Use(new_slide).users;
     const std::string height = std::string(texts.height) + std::string(region_format::kSectionEnd);
     const std::string pkg = std::string(texts.slide_pkg) + std::string(region_format::kSectionEnd);
     doc.WriteKeys(region_format::RegionSection(m - 1), {{"Type", new_type},
