@@ -482,15 +482,14 @@ bool ProfileDocument::HasSection(std::string_view section) const {
   return impl_->FindSection(section) != ProfileIndex::kNone;
 }
 
-void ProfileDocument::FindKeys(std::string_view section, const std::string_view* keys, size_t count,
-                               std::optional<std::string_view>* values) const {
+void ProfileDocument::FindTrimmedKeys(std::string_view section, const std::string_view* keys,
+                                      size_t count, std::optional<std::string_view>* values) const {
   const Impl& d = *impl_;
   for (size_t k = 0; k < count; ++k) values[k].reset();
   const uint32_t number = d.FindSection(section);
   if (number == ProfileIndex::kNone) return;
   const Section& found = d.sections[number];
-  constexpr size_t kMaxKeys = 16;
-  if (found.lines != kUntouched || count > kMaxKeys) {
+  if (found.lines != kUntouched) {
     for (size_t k = 0; k < count; ++k) values[k] = d.FindValue(found, keys[k]);
     return;
   }
@@ -502,7 +501,7 @@ void ProfileDocument::FindKeys(std::string_view section, const std::string_view*
     const LineParts parts = SplitLine(line.text);
     if (parts.kind != LineKind::kKey) continue;
     for (size_t k = 0; k < count; ++k) {
-      if (!values[k] && SameTrimmedName(parts.name, TrimProfileBlanks(keys[k]))) {
+      if (!values[k] && SameTrimmedName(parts.name, keys[k])) {
         values[k] = parts.value;
         --missing;
       }

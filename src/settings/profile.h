@@ -68,8 +68,10 @@ class ProfileDocument {
   template <size_t N>
   std::array<std::optional<std::string_view>, N> FindKeys(std::string_view section,
                                                           const std::string_view (&keys)[N]) const {
+    std::array<std::string_view, N> trimmed;
+    for (size_t k = 0; k < N; ++k) trimmed[k] = TrimProfileBlanks(keys[k]);
     std::array<std::optional<std::string_view>, N> values;
-    FindKeys(section, keys, N, values.data());
+    FindTrimmedKeys(section, trimmed.data(), N, values.data());
     return values;
   }
 
@@ -95,8 +97,8 @@ class ProfileDocument {
   void DeleteKey(std::string_view section, std::string_view key);
 
  private:
-  void FindKeys(std::string_view section, const std::string_view* keys, size_t count,
-                std::optional<std::string_view>* values) const;
+  void FindTrimmedKeys(std::string_view section, const std::string_view* keys, size_t count,
+                       std::optional<std::string_view>* values) const;
   // Finds the sections of the parsed bytes, for the parse functions.
   void IndexSections();
 
