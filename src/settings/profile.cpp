@@ -378,6 +378,18 @@ void ProfileDocument::IndexSections() {
       d.sections.back().raw_size = end - d.sections.back().raw_begin;
     }
   };
+  // Each header goes into the index once the next one is found: the index is too large for the
+  // cache, and fetching a header's slot while the next is looked for hides most of the wait.
+  struct Pending {
+    uint32_t number = ProfileIndex::kNone;
+    std::string_view name;
+    uint32_t hash = 0;
+  } pending;
+  auto add_pending = [&] {
+    if (pending.number != ProfileIndex::kNone) {
+      d.AddToIndex(pending.number, pending.name, pending.hash);
+    }
+  };
   // A header is a line whose first byte other than a blank is "[", so only the brackets need a
   // look: far fewer than the lines.
   for (size_t pos = 0; pos < all.size();) {
@@ -402,11 +414,14 @@ void ProfileDocument::IndexSections() {
         section.name_begin = static_cast<uint8_t>(name_begin);
         section.name_size = static_cast<uint16_t>(parts.name.size());
       }
-      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), parts.name,
-                   d.index.Hash(parts.name));
+      const uint32_t hash = d.index.Hash(parts.name);
+      d.index.Prefetch(hash);
+      add_pending();
+      pending = {static_cast<uint32_t>(d.sections.size() - 1), parts.name, hash};
     }
     pos = line.next;
   }
+  add_pending();
   close(all.size());
 }
 

@@ -40,6 +40,9 @@ class ProfileIndex {
     }
     return i;
   }
+  // Starts fetching the slot where a probe for the hash begins, so that a caller with names to
+  // add can overlap the wait for memory with other work.
+  void Prefetch(uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
   // The first section of the slot's name; kNone for an empty slot.
   uint32_t First(size_t slot) const {
     return slots_[slot].last == kNone ? kNone : next_same_[slots_[slot].last];
