@@ -82,10 +82,10 @@ namespace {
 // The prefix and the number's decimal digits, built in place: renumbering names two sections
 // for every region it moves.
 void NumberedSection(std::string_view prefix, long long number, std::string* out) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof(buffer), number);
-  out->assign(prefix.data(), prefix.size());
-  out->append(buffer, result.ptr);
+  char buffer[48];
+  prefix.copy(buffer, prefix.size());
+  const auto result = std::to_chars(buffer + prefix.size(), buffer + sizeof(buffer), number);
+  out->assign(buffer, result.ptr);
 }
 
 }  // namespace
