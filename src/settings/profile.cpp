@@ -437,14 +437,14 @@ std::string ProfileDocument::Serialize() const {
     if (section.deleted) continue;
     total += section.lines == kUntouched ? section.raw_size : measure(d.touched[section.lines]);
   }
-  std::string out(total, '\0');
-  char* cursor = out.data();
+  // Room made without filling it: the copies below write every byte once.
+  std::string out;
+  out.reserve(total);
   // Texts that lie one after the other, as untouched sections mostly do, go in one copy.
   const char* run = nullptr;
   size_t run_size = 0;
   auto flush = [&] {
-    if (run_size != 0) std::memcpy(cursor, run, run_size);
-    cursor += run_size;
+    out.append(run, run_size);
     run_size = 0;
   };
   auto copy = [&](std::string_view text) {
@@ -457,9 +457,8 @@ std::string ProfileDocument::Serialize() const {
   auto copy_lines = [&](const std::vector<ProfileLine>& lines) {
     flush();
     for (const ProfileLine& line : lines) {
-      std::memcpy(cursor, d.Text(line).data(), line.size);
-      cursor += line.size;
-      for (const char c : EolText(line.eol)) *cursor++ = c;
+      out.append(d.Text(line));
+      out.append(EolText(line.eol));
     }
   };
   copy_lines(d.preamble);
