@@ -268,17 +268,16 @@ struct ProfileDocument::Impl {
     const size_t eol_size = EolSize(style);
     size_t total = section.size() + 2 + eol_size;
     bool closing = false;
-    std::string_view bodies[kMaxKeys];
     for (size_t i = 0; i < entries.size(); ++i) {
       const ProfileDocument::KeyValue& entry = entries.begin()[i];
-      bodies[i] = SplitClosingBreak(entry.value).first;
-      if (!IsPlainKey(entry.key) || HasBreak(bodies[i])) return false;
+      const std::string_view body = SplitClosingBreak(entry.value).first;
+      if (!IsPlainKey(entry.key) || HasBreak(body)) return false;
       for (size_t j = 0; j < i; ++j) {
         const std::string_view earlier = entries.begin()[j].key;
         if (earlier.size() == entry.key.size() && SameTrimmedName(earlier, entry.key)) return false;
       }
-      closing |= bodies[i].size() != entry.value.size();
-      total += entry.key.size() + 1 + bodies[i].size() + eol_size;
+      closing |= body.size() != entry.value.size();
+      total += entry.key.size() + 1 + body.size() + eol_size;
     }
     if (closing) total += eol_size;
     if (total > ProfileTextStore::kChunkSize) return false;
@@ -294,10 +293,10 @@ struct ProfileDocument::Impl {
     put(section);
     put("]");
     put(eol);
-    for (size_t i = 0; i < entries.size(); ++i) {
-      put(entries.begin()[i].key);
+    for (const ProfileDocument::KeyValue& entry : entries) {
+      put(entry.key);
       put("=");
-      put(bodies[i]);
+      put(SplitClosingBreak(entry.value).first);
       put(eol);
     }
     if (closing) put(eol);
