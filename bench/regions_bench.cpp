@@ -1,6 +1,7 @@
 // The region commands on files of N regions, done with one read and one write per command, and
 // the same commands done key by key (one file read per value read, one file rewrite per value
-// written), to show how each grows with N.
+// written), to show how each grows with N; and the write commands on the largest file without
+// fsync, to show what the waits for the disk take of them.
 //
 // Files go to $QUILLMAP_BENCH_DIR, else the system's temporary folder.
 #include <benchmark/benchmark.h>
@@ -17,6 +18,7 @@
 #include "regions/region_commands.h"
 #include "regions/region_file.h"
 #include "regions/save_region.h"
+#include "settings/file_system.h"
 #include "settings/number_text.h"
 #include "settings/profile.h"
 
@@ -270,34 +272,79 @@ class SilentUi : public UserInterface {
   benchmark::State& state_;
 };
 
-// The edit dialog's Save, as the window and quillmap-cli run it.
-void Save(benchmark::State& state, Global& g, bool is_new) {
+// The real file system, except that fsync returns at once: what a command costs without the
+// waits for the disk.
+class NoSyncFileSystem : public FileSystem {
+ public:
+  int Open(const std::string& path, int flags, mode_t mode) override {
+    return real_.Open(path, flags, mode);
+  }
+  ssize_t Read(int fd, void* buffer, size_t size) override { return real_.Read(fd, buffer, size); }
+  ssize_t Write(int fd, const void* buffer, size_t size) override {
+    return real_.Write(fd, buffer, size);
+  }
+  int Fsync(int) override { return 0; }
+  int Ftruncate(int fd, off_t length) override { return real_.Ftruncate(fd, length); }
+  int Fchmod(int fd, mode_t mode) override { return real_.Fchmod(fd, mode); }
+  int Close(int fd) override { return real_.Close(fd); }
+  int Stat(const std::string& path, struct stat* out) override { return real_.Stat(path, out); }
+  int Lstat(const std::string& path, struct stat* out) override { return real_.Lstat(path, out); }
+  ssize_t Readlink(const std::string& path, char* buffer, size_t size) override {
+    return real_.Readlink(path, buffer, size);
+  }
+  int Rename(const std::string& from, const std::string& to) override {
+    return real_.Rename(from, to);
+  }
+  int Unlink(const std::string& path) override { return real_.Unlink(path); }
+
+ private:
+  FileSystem& real_ = RealFileSystem();
+};
+
+// The edit dialog's Save, as the window and quillmap-cli run it. Another file system than the
+// real one goes into a session opened here.
+void Save(benchmark::State& state, Global& g, bool is_new, FileSystem& fs) {
   SilentUi ui(state);
   const RegionTexts boxes{"Bench region", "2.00", "5.00", "10.00", "20.00"};
   const SaveRequest request{is_new, boxes,
                             InitialRangeCaptions(kLimits, "2.00", "5.00", '.').captions};
-  if (SaveRegion(g, ui, request).outcome != SaveOutcome::kSaved) state.SkipWithError("not saved");
+  std::optional<RegionFileSession> session;
+  if (&fs != &RealFileSystem()) session.emplace(RegionFileSession::Open(g.RegionFilePath, fs));
+  if (SaveRegion(g, ui, request, session ? &*session : nullptr).outcome != SaveOutcome::kSaved) {
+    state.SkipWithError("not saved");
+  }
 }
 
-void BM_AddRegion(benchmark::State& state) {
-  RunOnFreshFiles(state, [&](Global& g, int) { Save(state, g, true); });
+void AddRegion(benchmark::State& state, FileSystem& fs) {
+  RunOnFreshFiles(state, [&](Global& g, int) { Save(state, g, true, fs); });
 }
 
-void BM_ModifyRegion(benchmark::State& state) {
+void ModifyRegion(benchmark::State& state, FileSystem& fs) {
   RunOnFreshFiles(state, [&](Global& g, int n) {
     ReadRegion(g, "Region" + std::to_string(n / 2));
-    Save(state, g, false);
+    Save(state, g, false, fs);
   });
 }
 
-void BM_DeleteRegion1(benchmark::State& state) {
-  RunOnFreshFiles(state, [](Global& g, int) {
+void DeleteRegion1(benchmark::State& state, FileSystem& fs) {
+  RunOnFreshFiles(state, [&](Global& g, int) {
     ReadRegion(g, "Region1");
-    RegionFileSession session = RegionFileSession::Open(g.RegionFilePath);
+    RegionFileSession session = RegionFileSession::Open(g.RegionFilePath, fs);
     const ScanRegion& r = g.CurrentRegion;
     DeleteRegions(session, {{"YES", r.RegionName, r.SectionName}}, "", "", '.');
   });
 }
+
+FileSystem& NoSync() {
+  static NoSyncFileSystem fs;
+  return fs;
+}
+void BM_AddRegion(benchmark::State& state) { AddRegion(state, RealFileSystem()); }
+void BM_ModifyRegion(benchmark::State& state) { ModifyRegion(state, RealFileSystem()); }
+void BM_DeleteRegion1(benchmark::State& state) { DeleteRegion1(state, RealFileSystem()); }
+void BM_AddRegionWithoutFsync(benchmark::State& state) { AddRegion(state, NoSync()); }
+void BM_ModifyRegionWithoutFsync(benchmark::State& state) { ModifyRegion(state, NoSync()); }
+void BM_DeleteRegion1WithoutFsync(benchmark::State& state) { DeleteRegion1(state, NoSync()); }
 
 void BM_AddKeyByKey(benchmark::State& state) {
   RunOnFreshFiles(state, [](Global& g, int) { key_by_key::Add(g.RegionFilePath); });
@@ -334,6 +381,9 @@ BENCHMARK(BM_LoadRegionList)->Apply(Sizes);
 BENCHMARK(BM_AddRegion)->Apply(AddSizes);
 BENCHMARK(BM_ModifyRegion)->Apply(Sizes);
 BENCHMARK(BM_DeleteRegion1)->Apply(Sizes);
+BENCHMARK(BM_AddRegionWithoutFsync)->Arg(32765)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ModifyRegionWithoutFsync)->Arg(32766)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteRegion1WithoutFsync)->Arg(32766)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadKeyByKey)->Apply(SlowKeyByKeySizes);
 BENCHMARK(BM_AddKeyByKey)->Apply(KeyByKeySizes);
 BENCHMARK(BM_ModifyKeyByKey)->Apply(KeyByKeySizes);

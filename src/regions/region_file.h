@@ -129,12 +129,17 @@ class RegionFileSession {
  private:
   RegionFileSession() = default;
   bool ChangedSinceRead() const;
+  // What the file should hold now: what was read, or what the last commit wrote.
+  const FileSnapshot& Expected() const { return written_ ? *written_ : *read_; }
 
   std::string path_;
   FileSystem* fs_ = nullptr;
   std::unique_ptr<FileLock> lock_;
-  ProfileDocument doc_;
-  FileSnapshot snapshot_;
+  // On the heap, so that it stays in place when the session moves: the document reads its
+  // bytes where they are rather than in a copy of its own, a copy of megabytes per command.
+  std::unique_ptr<const FileSnapshot> read_;
+  ProfileDocument doc_;  // after read_, so that it goes first
+  std::optional<FileSnapshot> written_;
   std::string notice_;
 };
 

@@ -88,8 +88,7 @@ void ReadSettled(const std::string& path, FileSystem& fs, FileSnapshot* snapshot
 }
 
 // A file whose text its own encoding breaks is refused: written back, it would lose characters.
-ProfileDocument ParseRegionFile(const std::string& path, std::string bytes) {
-  ProfileDocument doc = ProfileDocument::ParseOwned(std::move(bytes));
+ProfileDocument CheckedRegionFile(const std::string& path, ProfileDocument doc) {
   if (!doc.EncodingProblem().empty()) {
     throw Error(kErrFileRead, "The region file " + path + " " + doc.EncodingProblem());
   }
@@ -104,15 +103,17 @@ RegionFileSession RegionFileSession::Open(const std::string& region_file_path, F
   session.path_ = region_file_path;
   session.fs_ = &fs;
   session.lock_ = LockRegionFile(region_file_path, fs, lock_timeout_ms, true, &session.notice_);
-  ReadSettled(region_file_path, fs, &session.snapshot_);
-  session.doc_ = ParseRegionFile(region_file_path, session.snapshot_.bytes);
+  auto read = std::make_unique<FileSnapshot>();
+  ReadSettled(region_file_path, fs, read.get());
+  session.doc_ = CheckedRegionFile(region_file_path, ProfileDocument::ParseInPlace(read->bytes));
+  session.read_ = std::move(read);
   return session;
 }
 
 bool RegionFileSession::ChangedSinceRead() const {
   FileSnapshot now;
   return ReadSettledSnapshot(path_, &now, *fs_) != ReadResult::kOk ||
-         now.exists != snapshot_.exists || now.bytes != snapshot_.bytes;
+         now.exists != Expected().exists || now.bytes != Expected().bytes;
 }
 
 Error RegionFileSession::Explain(const Error& refusal) const {
@@ -128,8 +129,8 @@ RegionFileSession::~RegionFileSession() = default;
 
 void RegionFileSession::Commit(const std::string& message_if_write_fails) {
   std::string bytes = doc_.Serialize();
-  if (bytes == snapshot_.bytes) return;
-  switch (AtomicWriteFile(path_, bytes, &snapshot_, *fs_)) {
+  if (bytes == Expected().bytes) return;
+  switch (AtomicWriteFile(path_, bytes, &Expected(), *fs_)) {
     case WriteResult::kOk:
       break;
     case WriteResult::kFailed:
@@ -138,8 +139,7 @@ void RegionFileSession::Commit(const std::string& message_if_write_fails) {
       throw Error(kErrChangedOnDisk, kChangedOnDiskMessage);
   }
   // A second commit of the same session compares with what this one wrote.
-  snapshot_.exists = true;
-  snapshot_.bytes = std::move(bytes);
+  written_ = FileSnapshot{true, std::move(bytes)};
 }
 
 namespace region_format {
@@ -151,7 +151,7 @@ ProfileDocument LoadRegionDocument(const std::string& path, std::string* notice)
   FileSnapshot snapshot;
   ReadSettled(path, RealFileSystem(), &snapshot);
   // Nothing is written, so the document may take the bytes as they were read.
-  return ParseRegionFile(path, std::move(snapshot.bytes));
+  return CheckedRegionFile(path, ProfileDocument::ParseOwned(std::move(snapshot.bytes)));
 }
 
 }  // namespace region_format

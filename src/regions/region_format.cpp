@@ -1,7 +1,6 @@
 #include "regions/region_format.h"
 
 #include <charconv>
-#include <cstring>
 
 #include "settings/cp1252.h"
 #include "settings/error.h"
@@ -82,19 +81,29 @@ namespace {
 
 // The prefix and the number's decimal digits, built in place: renumbering names two sections
 // for every region it moves.
-std::string NumberedSection(std::string_view prefix, long long number) {
+void NumberedSection(std::string_view prefix, long long number, std::string* out) {
   char buffer[48];
-  std::memcpy(buffer, prefix.data(), prefix.size());
+  prefix.copy(buffer, prefix.size());
   const auto result = std::to_chars(buffer + prefix.size(), buffer + sizeof(buffer), number);
-  return std::string(buffer, result.ptr);
+  out->assign(buffer, result.ptr);
 }
 
 }  // namespace
 
-std::string RegionSection(long long number) { return NumberedSection("Region", number); }
+std::string RegionSection(long long number) {
+  std::string name;
+  NumberedSection(kRegionPrefix, number, &name);
+  return name;
+}
 
 std::string CustomerSlideSection(long long number) {
-  return NumberedSection("CustomerSlide", number);
+  std::string name;
+  NumberedSection(kCustomerSlidePrefix, number, &name);
+  return name;
+}
+
+void CustomerSlideSection(long long number, std::string* out) {
+  NumberedSection(kCustomerSlidePrefix, number, out);
 }
 
 int NumRegions(const ProfileDocument& doc, char sep) {

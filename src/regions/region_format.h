@@ -23,8 +23,13 @@ inline constexpr std::string_view kCustomYes = "YES";
 // The last key of each section carries a line break, which leaves an empty line after it.
 inline constexpr std::string_view kSectionEnd = "\r\n";
 
+inline constexpr std::string_view kRegionPrefix = "Region";
+inline constexpr std::string_view kCustomerSlidePrefix = "CustomerSlide";
 std::string RegionSection(long long number);         // "Region7"
 std::string CustomerSlideSection(long long number);  // "CustomerSlide6"
+// The same into `out`, whose room is used again: a name too long for a short string costs an
+// allocation, and renumbering names a slide section per region.
+void CustomerSlideSection(long long number, std::string* out);
 
 Error UnreadableFileError(const std::string& path);
 // Reads the whole file once, under the same lock as the writers (a writer that cannot replace

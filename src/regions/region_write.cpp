@@ -5,13 +5,13 @@
 #include <limits>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "regions/region_file.h"
 #include "regions/region_format.h"
 #include "settings/cp1252.h"
 #include "settings/number_text.h"
+#include "settings/profile_index.h"
 #include "settings/profile_names.h"
 
 namespace quillmap {
@@ -40,6 +40,24 @@ int NextRegionNumber(int count) {
   return count + 1;
 }
 
+// n of a section name "<prefix><n>" (blanks around it and letter case ignored, as the profile
+// layer compares names) whose n is written as the commands write it: up to five digits, no
+// sign, no leading zero. -1 for any other name.
+int NumberedName(std::string_view name, std::string_view prefix) {
+  name = TrimProfileBlanks(name);
+  if (name.size() <= prefix.size() || !SameProfileName(name.substr(0, prefix.size()), prefix)) {
+    return -1;
+  }
+  const std::string_view digits = name.substr(prefix.size());
+  if (digits.size() > 5 || (digits[0] == '0' && digits.size() > 1)) return -1;
+  int number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
 // Whether a section name is one that the commands write as a region section or for the count
 // and the default: a region whose Type names it would see its slide values overwritten or
 // deleted by a command on another region.
@@ -48,19 +66,8 @@ bool IsRegionFileSection(std::string_view name, int count) {
       SameProfileName(name, region_format::kVelmoraDefault)) {
     return true;
   }
-  constexpr std::string_view kRegion = "Region";
-  name = TrimProfileBlanks(name);
-  if (name.size() <= kRegion.size() || !SameProfileName(name.substr(0, kRegion.size()), kRegion)) {
-    return false;
-  }
-  const std::string_view digits = name.substr(kRegion.size());
-  if (digits.size() > 5 || digits[0] == '0') return false;
-  int number = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return false;
-    number = number * 10 + (c - '0');
-  }
-  return number <= count + 1;
+  const int number = NumberedName(name, region_format::kRegionPrefix);
+  return number >= 1 && number <= count + 1;
 }
 
 // `user` is the other region's section, or empty when the slide section is one of the file's
@@ -105,32 +112,45 @@ struct SlideUse {
 };
 
 // Slide sections numbered by name, one number for the names that the profile layer takes as
-// the same section.
+// the same section. The document's own index, so no name is copied or folded: the names are
+// views into the document, which keeps them through its changes.
 class SectionNumbers {
  public:
   explicit SectionNumbers(int expected) {
-    numbers_.reserve(static_cast<size_t>(expected));
+    index_.Reserve(static_cast<size_t>(expected));
+    names_.reserve(static_cast<size_t>(expected));
     uses_.reserve(static_cast<size_t>(expected));
   }
 
-  // The name's number, given it if it has none yet.
+  // The name's number, given it if it has none yet. `name` must outlive this object.
   int Of(std::string_view name) {
-    FoldProfileName(name, &folded_);
-    const auto [it, added] = numbers_.try_emplace(folded_, static_cast<int>(uses_.size()));
-    if (added) uses_.emplace_back();
-    return it->second;
+    name = TrimProfileBlanks(name);
+    const uint32_t hash = index_.Hash(name);
+    index_.MakeRoomForOne();
+    const size_t slot = Probe(hash, name);
+    const uint32_t found = index_.First(slot);
+    if (found != ProfileIndex::kNone) return static_cast<int>(found);
+    const auto number = static_cast<uint32_t>(names_.size());
+    names_.push_back(name);
+    uses_.emplace_back();
+    index_.AddAt(slot, number, hash);
+    return static_cast<int>(number);
   }
   // -1 when the name has no number.
-  int Find(std::string_view name) {
-    FoldProfileName(name, &folded_);
-    const auto it = numbers_.find(folded_);
-    return it == numbers_.end() ? -1 : it->second;
+  int Find(std::string_view name) const {
+    name = TrimProfileBlanks(name);
+    const uint32_t number = index_.First(Probe(index_.Hash(name), name));
+    return number == ProfileIndex::kNone ? -1 : static_cast<int>(number);
   }
   SlideUse& Use(int number) { return uses_[static_cast<size_t>(number)]; }
 
  private:
-  std::string folded_;
-  std::unordered_map<std::string, int> numbers_;
+  size_t Probe(uint32_t hash, std::string_view trimmed_name) const {
+    return index_.Probe(hash, trimmed_name, [this](uint32_t number) { return names_[number]; });
+  }
+
+  ProfileIndex index_;
+  std::vector<std::string_view> names_;  // trimmed
   std::vector<SlideUse> uses_;
 };
 
@@ -200,15 +220,27 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
 
   // How many remaining regions name each slide section, so that a shared one stays while it is
   // in use; and which regions before the deleted one keep theirs, so that renumbering never
-  // writes over one of them.
+  // writes over one of them. Every later region is read now, in the same pass, before anything
+  // changes: a region is never lost halfway, and the values are those it had, whatever the
+  // renumbering writes meanwhile. The texts stay in the document, which keeps them through its
+  // changes.
   static constexpr std::string_view kTypeKey[] = {"Type"};
   SectionNumbers slides(count);
   std::vector<std::string_view> types(count + 1);
   std::vector<int> type_slides(count + 1);
+  std::vector<region_format::RegionFileTexts> moved;
+  moved.reserve(count - deleted);
+  // Renumbering gives the moved regions the slide sections CustomerSlide(deleted - 1) onwards,
+  // one per region in moved's order: the slide number each of these names has now, or -1.
+  std::vector<int> new_slide_numbers(count - deleted, -1);
   for (int i = 1; i <= count; ++i) {
     if (i == deleted) continue;
     const std::string region = region_format::RegionSection(i);
-    types[i] = doc.FindKeys(region, kTypeKey)[0].value_or(kUnknown);
+    if (i < deleted) {
+      types[i] = doc.FindKeys(region, kTypeKey)[0].value_or(kUnknown);
+    } else {
+      types[i] = moved.emplace_back(region_format::FindRegionFileTexts(doc, region)).type;
+    }
     if (IsRegionFileSection(types[i], count)) {
       throw SlideSectionInUse(region, types[i]);
     }
@@ -216,24 +248,25 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
     SlideUse& use = slides.Use(type_slides[i]);
     if (i < deleted && use.kept_by == 0) use.kept_by = i;
     ++use.users;
+    const int new_slide = NumberedName(types[i], region_format::kCustomerSlidePrefix) - deleted + 1;
+    if (new_slide >= 0 && new_slide < count - deleted) {
+      new_slide_numbers[new_slide] = type_slides[i];
+    }
   }
 
-  // Every later region is read and converted before anything changes: a region is never lost
-  // halfway, and the values are those it had, whatever the renumbering writes meanwhile. The
-  // texts stay in the document, which keeps them through its changes.
-  std::vector<region_format::RegionFileTexts> moved;
-  moved.reserve(count - deleted);
+  // The lengths are converted as a move rounds them, each region's after the check that its
+  // new slide section is free.
   std::deque<std::string> converted;  // the lengths that moving rounds
   auto move_length = [&](std::string_view* text) {
     if (std::optional<std::string> rounded = region_format::MovedFileLength(*text, sep)) {
       *text = converted.emplace_back(std::move(*rounded));
     }
   };
+  std::string new_type;  // one buffer for the names of every region moved
   ScanRegion last_moved;
   for (int m = deleted + 1; m <= count; ++m) {
-    const std::string section_m = region_format::RegionSection(m);
-    const std::string new_type = region_format::CustomerSlideSection(m - 2);
-    const int owner = slides.Find(new_type);
+    region_format::CustomerSlideSection(m - 2, &new_type);
+    const int owner = new_slide_numbers[m - deleted - 1];
     if (owner >= 0 && slides.Use(owner).kept_by != 0) {
       throw Error(kErrFileAccess,
                   "Cannot delete this region: renumbering the regions after it would overwrite "
@@ -242,12 +275,12 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
                       ".");
     }
     if (m == count) {
-      last_moved = region_format::ToUtf8(region_format::ReadRegionBytes(doc, section_m, sep));
+      last_moved = region_format::ToUtf8(
+          region_format::ReadRegionBytes(doc, region_format::RegionSection(m), sep));
       last_moved.SectionName = region_format::RegionSection(m - 1);
       last_moved.RegionType = new_type;
     }
-    region_format::RegionFileTexts& texts =
-        moved.emplace_back(region_format::FindRegionFileTexts(doc, section_m));
+    region_format::RegionFileTexts& texts = moved[static_cast<size_t>(m - deleted - 1)];
     for (std::string_view* length : {&texts.width, &texts.height, &texts.slide_x, &texts.slide_y,
                                      &texts.slide_afx, &texts.slide_afy}) {
       move_length(length);
@@ -264,18 +297,19 @@ void DeleteRegion(ProfileDocument& doc, ScanRegion& current, char sep) {
     // The old slide section goes once no remaining region names it.
     SlideUse& old_use = slides.Use(type_slides[m]);
     if (old_use.users > 0 && --old_use.users == 0) doc.DeleteSection(types[m]);
-    const std::string new_section = region_format::RegionSection(m - 1);
-    const std::string new_type = region_format::CustomerSlideSection(m - 2);
-    ++slides.Use(slides.Of(new_type)).users;
+    region_format::CustomerSlideSection(m - 2, &new_type);
+    // A name that no region had needs no count: no old slide section of that name is deleted.
+    const int new_slide = new_slide_numbers[m - deleted - 1];
+    if (new_slide >= 0) ++slides.Use(new_slide).users;
     const std::string height = std::string(texts.height) + std::string(region_format::kSectionEnd);
     const std::string pkg = std::string(texts.slide_pkg) + std::string(region_format::kSectionEnd);
-    doc.WriteKeys(new_section, {{"Type", new_type},
-                                {"Name", texts.name},
-                                {"Custom", texts.custom},
-                                {"X", texts.x},
-                                {"Y", texts.y},
-                                {"W", texts.width},
-                                {"H", height}});
+    doc.WriteKeys(region_format::RegionSection(m - 1), {{"Type", new_type},
+                                                        {"Name", texts.name},
+                                                        {"Custom", texts.custom},
+                                                        {"X", texts.x},
+                                                        {"Y", texts.y},
+                                                        {"W", texts.width},
+                                                        {"H", height}});
     doc.WriteKeys(new_type, {{"X", texts.slide_x},
                              {"Y", texts.slide_y},
                              {"AFX", texts.slide_afx},

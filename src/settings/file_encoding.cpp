@@ -87,6 +87,11 @@ bool DecodeUtf8(std::string_view bytes, std::string* text, std::string* problem)
 
 }  // namespace
 
+bool HasByteOrderMark(std::string_view bytes) {
+  return StartsWith(bytes, kUtf16LeBom) || StartsWith(bytes, kUtf16BeBom) ||
+         StartsWith(bytes, kUtf8Bom);
+}
+
 bool DecodeFileText(std::string* file_bytes, FileEncoding* encoding, std::string* problem) {
   const std::string_view bytes(*file_bytes);
   *encoding = FileEncoding::kWindows1252;

@@ -18,6 +18,10 @@ enum class FileEncoding : uint8_t { kWindows1252, kUtf8Bom, kUtf16LeBom };
 // it back would destroy it, so such a file is refused rather than guessed at.
 bool DecodeFileText(std::string* bytes, FileEncoding* encoding, std::string* problem);
 
+// True when the bytes start with a byte-order mark, so that DecodeFileText would change them (or
+// refuse them); otherwise they are their own text.
+bool HasByteOrderMark(std::string_view bytes);
+
 // The file's bytes for Windows-1252 text: the inverse of DecodeFileText.
 std::string EncodeFileText(FileEncoding encoding, std::string text);
 

@@ -1,6 +1,7 @@
 #include "settings/profile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -69,15 +70,36 @@ struct Section {
   bool far_name = false;  // too far in or too long for the two fields above
   bool deleted = false;
   bool raw_owned = false;  // its text is in the store, not in the parsed bytes
+  bool shadowed = false;   // an earlier section has its name, so lookups never find this one
 };
 static_assert(sizeof(Section) == 32);
+
+// The section that the last lookup found, kept by lookups that are otherwise const. Atomic, so
+// that reads from several threads stay safe; any value is only a hint.
+class FoundHint {
+ public:
+  FoundHint() = default;
+  FoundHint(const FoundHint& other) : number_(other.Get()) {}
+  FoundHint& operator=(const FoundHint& other) {
+    Set(other.Get());
+    return *this;
+  }
+  uint32_t Get() const { return number_.load(std::memory_order_relaxed); }
+  void Set(uint32_t number) const { number_.store(number, std::memory_order_relaxed); }
+
+ private:
+  mutable std::atomic<uint32_t> number_{ProfileIndex::kNone};
+};
 
 }  // namespace
 
 // Sections stay where they are in one vector, in file order: new ones are only ever appended,
 // deleted ones are marked, so a section's number is stable; the index finds them by name.
 struct ProfileDocument::Impl {
-  std::string base;        // the parsed bytes
+  // The parsed bytes: the document's own, shared by its copies and never changed, or the
+  // caller's (ParseInPlace).
+  std::shared_ptr<const std::string> own_base;
+  std::string_view base;
   ProfileTextStore store;  // the text of lines that changes made
   std::vector<ProfileLine> preamble;
   std::vector<Section> sections;
@@ -89,10 +111,10 @@ struct ProfileDocument::Impl {
   // The section the last write went to, by the name the caller gave: writes come in runs.
   std::string last_written_name;
   uint32_t last_written = ProfileIndex::kNone;
+  FoundHint last_found;
 
   std::string_view Text(const ProfileLine& line) const {
-    return line.owned ? store.At(line.Offset(), line.size)
-                      : std::string_view(base).substr(line.Offset(), line.size);
+    return line.owned ? store.At(line.Offset(), line.size) : base.substr(line.Offset(), line.size);
   }
   std::string_view Name(const ProfileLine& line) const {
     return line.far_name ? SplitLine(Text(line)).name
@@ -100,7 +122,7 @@ struct ProfileDocument::Impl {
   }
   std::string_view Raw(const Section& section) const {
     return section.raw_owned ? store.At(section.raw_begin, section.raw_size)
-                             : std::string_view(base).substr(section.raw_begin, section.raw_size);
+                             : base.substr(section.raw_begin, section.raw_size);
   }
   std::string_view HeaderName(const Section& section) const {
     if (section.lines != kUntouched) return Name(touched[section.lines].front());
@@ -114,13 +136,34 @@ struct ProfileDocument::Impl {
                        [this](uint32_t number) { return HeaderName(sections[number]); });
   }
   void AddToIndex(uint32_t section, std::string_view name, uint32_t hash) {
-    index.Add(section, name, hash,
-              [this](uint32_t number) { return HeaderName(sections[number]); });
+    sections[section].shadowed = !index.Add(
+        section, name, hash, [this](uint32_t number) { return HeaderName(sections[number]); });
+  }
+  // Takes the first section of the slot's name out of the index.
+  void RemoveFromIndex(size_t slot) {
+    const uint32_t next = index.RemoveFirst(slot);
+    if (next != ProfileIndex::kNone) sections[next].shadowed = false;
   }
 
   uint32_t FindSection(std::string_view name) const {
     name = TrimProfileBlanks(name);
-    return index.First(Slot(index.Hash(name), name));
+    uint32_t found = FindNearLastFound(name);
+    if (found == ProfileIndex::kNone) found = index.First(Slot(index.Hash(name), name));
+    last_found.Set(found);
+    return found;
+  }
+  // The region commands ask for sections in file order, a region's section and then its slide
+  // section: the two sections after the last one found are looked at before the index.
+  uint32_t FindNearLastFound(std::string_view trimmed_name) const {
+    const uint32_t last = last_found.Get();
+    if (last == ProfileIndex::kNone) return ProfileIndex::kNone;
+    const size_t end = std::min<size_t>(sections.size(), size_t{last} + 3);
+    for (size_t number = size_t{last} + 1; number < end; ++number) {
+      const Section& section = sections[number];
+      if (section.deleted || section.shadowed) continue;
+      if (SameTrimmedName(HeaderName(section), trimmed_name)) return static_cast<uint32_t>(number);
+    }
+    return ProfileIndex::kNone;
   }
 
   // A view that lasts until the next change.
@@ -218,22 +261,23 @@ struct ProfileDocument::Impl {
     if (entries.size() == 0 || entries.size() > kMaxKeys || HasBreak(section)) return false;
     const std::string_view name = TrimProfileBlanks(section);
     const uint32_t hash = index.Hash(name);
-    if (index.First(Slot(hash, name)) != ProfileIndex::kNone) return false;
+    index.MakeRoomForOne();
+    const size_t slot = Slot(hash, name);
+    if (index.First(slot) != ProfileIndex::kNone) return false;
     const Eol style = Style();
     const size_t eol_size = EolSize(style);
     size_t total = section.size() + 2 + eol_size;
     bool closing = false;
-    std::string_view bodies[kMaxKeys];
     for (size_t i = 0; i < entries.size(); ++i) {
       const ProfileDocument::KeyValue& entry = entries.begin()[i];
-      bodies[i] = SplitClosingBreak(entry.value).first;
-      if (!IsPlainKey(entry.key) || HasBreak(bodies[i])) return false;
+      const std::string_view body = SplitClosingBreak(entry.value).first;
+      if (!IsPlainKey(entry.key) || HasBreak(body)) return false;
       for (size_t j = 0; j < i; ++j) {
         const std::string_view earlier = entries.begin()[j].key;
         if (earlier.size() == entry.key.size() && SameTrimmedName(earlier, entry.key)) return false;
       }
-      closing |= bodies[i].size() != entry.value.size();
-      total += entry.key.size() + 1 + bodies[i].size() + eol_size;
+      closing |= body.size() != entry.value.size();
+      total += entry.key.size() + 1 + body.size() + eol_size;
     }
     if (closing) total += eol_size;
     if (total > ProfileTextStore::kChunkSize) return false;
@@ -249,10 +293,10 @@ struct ProfileDocument::Impl {
     put(section);
     put("]");
     put(eol);
-    for (size_t i = 0; i < entries.size(); ++i) {
-      put(entries.begin()[i].key);
+    for (const ProfileDocument::KeyValue& entry : entries) {
+      put(entry.key);
       put("=");
-      put(bodies[i]);
+      put(SplitClosingBreak(entry.value).first);
       put(eol);
     }
     if (closing) put(eol);
@@ -269,7 +313,7 @@ struct ProfileDocument::Impl {
       added.name_begin = static_cast<uint8_t>(name_begin);
       added.name_size = static_cast<uint16_t>(name.size());
     }
-    AddToIndex(number, name, hash);
+    index.AddAt(slot, number, hash);  // a new name, so not shadowed
     last_written = ProfileIndex::kNone;
     return true;
   }
@@ -298,21 +342,51 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
   if (!DecodeFileText(&bytes, &d.encoding, &d.encoding_problem)) {
     d.encoding = FileEncoding::kWindows1252;
   }
-  d.base = std::move(bytes);
-  const std::string_view all(d.base);
+  d.own_base = std::make_shared<const std::string>(std::move(bytes));
+  d.base = *d.own_base;
+  doc.IndexSections();
+  return doc;
+}
+
+ProfileDocument ProfileDocument::ParseInPlace(std::string_view bytes) {
+  if (HasByteOrderMark(bytes)) return ParseOwned(std::string(bytes));
+  ProfileDocument doc;
+  doc.impl_->base = bytes;
+  doc.IndexSections();
+  return doc;
+}
+
+void ProfileDocument::IndexSections() {
+  Impl& d = *impl_;
+  const std::string_view all = d.base;
   // Lines that start with a bracket bound the number of sections, so the section vector and
-  // the index grow once.
+  // the index are made once. The vector gets room for as many new sections again: changes
+  // append sections (renumbering regions rewrites all of them), and moving two megabytes of
+  // sections for the first one appended would cost more than the whole change. Room not used
+  // is never touched, so it takes no memory.
   size_t brackets = 0;
   for (size_t pos = all.find('['); pos != std::string_view::npos; pos = all.find('[', pos + 1)) {
     if (pos == 0 || IsLineEnd(all[pos - 1])) ++brackets;
   }
-  d.sections.reserve(brackets);
+  d.sections.reserve(2 * brackets);
   d.index.Reserve(brackets);
   auto close = [&](size_t end) {
     if (d.sections.empty()) {
       AppendLines(all.substr(0, end), 0, false, &d.preamble);
     } else {
       d.sections.back().raw_size = end - d.sections.back().raw_begin;
+    }
+  };
+  // Each header goes into the index once the next one is found: the index is too large for the
+  // cache, and fetching a header's slot while the next is looked for hides most of the wait.
+  struct Pending {
+    uint32_t number = ProfileIndex::kNone;
+    std::string_view name;
+    uint32_t hash = 0;
+  } pending;
+  auto add_pending = [&] {
+    if (pending.number != ProfileIndex::kNone) {
+      d.AddToIndex(pending.number, pending.name, pending.hash);
     }
   };
   // A header is a line whose first byte other than a blank is "[", so only the brackets need a
@@ -339,13 +413,15 @@ ProfileDocument ProfileDocument::ParseOwned(std::string bytes) {
         section.name_begin = static_cast<uint8_t>(name_begin);
         section.name_size = static_cast<uint16_t>(parts.name.size());
       }
-      d.AddToIndex(static_cast<uint32_t>(d.sections.size() - 1), parts.name,
-                   d.index.Hash(parts.name));
+      const uint32_t hash = d.index.Hash(parts.name);
+      d.index.Prefetch(hash);
+      add_pending();
+      pending = {static_cast<uint32_t>(d.sections.size() - 1), parts.name, hash};
     }
     pos = line.next;
   }
+  add_pending();
   close(all.size());
-  return doc;
 }
 
 std::string ProfileDocument::Serialize() const {
@@ -360,14 +436,14 @@ std::string ProfileDocument::Serialize() const {
     if (section.deleted) continue;
     total += section.lines == kUntouched ? section.raw_size : measure(d.touched[section.lines]);
   }
-  std::string out(total, '\0');
-  char* cursor = out.data();
+  // Room made without filling it: the copies below write every byte once.
+  std::string out;
+  out.reserve(total);
   // Texts that lie one after the other, as untouched sections mostly do, go in one copy.
   const char* run = nullptr;
   size_t run_size = 0;
   auto flush = [&] {
-    if (run_size != 0) std::memcpy(cursor, run, run_size);
-    cursor += run_size;
+    out.append(run, run_size);
     run_size = 0;
   };
   auto copy = [&](std::string_view text) {
@@ -380,9 +456,8 @@ std::string ProfileDocument::Serialize() const {
   auto copy_lines = [&](const std::vector<ProfileLine>& lines) {
     flush();
     for (const ProfileLine& line : lines) {
-      std::memcpy(cursor, d.Text(line).data(), line.size);
-      cursor += line.size;
-      for (const char c : EolText(line.eol)) *cursor++ = c;
+      out.append(d.Text(line));
+      out.append(EolText(line.eol));
     }
   };
   copy_lines(d.preamble);
@@ -395,8 +470,9 @@ std::string ProfileDocument::Serialize() const {
     }
   }
   flush();
-  return d.encoding == FileEncoding::kWindows1252 ? out
-                                                  : EncodeFileText(d.encoding, std::move(out));
+  // Not a conditional expression: that would copy `out` rather than move it.
+  if (d.encoding == FileEncoding::kWindows1252) return out;
+  return EncodeFileText(d.encoding, std::move(out));
 }
 
 std::optional<std::string> ProfileDocument::Find(std::string_view section,
@@ -419,20 +495,17 @@ bool ProfileDocument::HasSection(std::string_view section) const {
   return impl_->FindSection(section) != ProfileIndex::kNone;
 }
 
-void ProfileDocument::FindKeys(std::string_view section, const std::string_view* keys, size_t count,
-                               std::optional<std::string_view>* values) const {
+void ProfileDocument::FindTrimmedKeys(std::string_view section, const std::string_view* keys,
+                                      size_t count, std::optional<std::string_view>* values) const {
   const Impl& d = *impl_;
   for (size_t k = 0; k < count; ++k) values[k].reset();
   const uint32_t number = d.FindSection(section);
   if (number == ProfileIndex::kNone) return;
   const Section& found = d.sections[number];
-  constexpr size_t kMaxKeys = 16;
-  if (found.lines != kUntouched || count > kMaxKeys) {
+  if (found.lines != kUntouched) {
     for (size_t k = 0; k < count; ++k) values[k] = d.FindValue(found, keys[k]);
     return;
   }
-  std::string_view trimmed[kMaxKeys];
-  for (size_t k = 0; k < count; ++k) trimmed[k] = TrimProfileBlanks(keys[k]);
   size_t missing = count;
   const std::string_view raw = d.Raw(found);
   for (size_t pos = NextLine(raw, 0).next; missing > 0 && pos < raw.size();) {
@@ -441,7 +514,7 @@ void ProfileDocument::FindKeys(std::string_view section, const std::string_view*
     const LineParts parts = SplitLine(line.text);
     if (parts.kind != LineKind::kKey) continue;
     for (size_t k = 0; k < count; ++k) {
-      if (!values[k] && SameTrimmedName(parts.name, trimmed[k])) {
+      if (!values[k] && SameTrimmedName(parts.name, keys[k])) {
         values[k] = parts.value;
         --missing;
       }
@@ -501,7 +574,7 @@ void ProfileDocument::DeleteSection(std::string_view section) {
   const uint32_t number = d.index.First(slot);
   if (number == ProfileIndex::kNone) return;
   d.last_written = ProfileIndex::kNone;
-  d.index.RemoveFirst(slot);
+  d.RemoveFromIndex(slot);
   Section& doomed = d.sections[number];
   if (doomed.lines != kUntouched) d.touched[doomed.lines] = std::vector<ProfileLine>();
   doomed.deleted = true;

@@ -50,6 +50,9 @@ class ProfileDocument {
   static ProfileDocument Parse(std::string_view bytes);
   // The same, keeping the bytes it is given instead of a copy of them.
   static ProfileDocument ParseOwned(std::string bytes);
+  // The same, reading the bytes where they are: they must stay unchanged and in place for as
+  // long as the document, or a copy of it, is used. Bytes that need converting are copied.
+  static ProfileDocument ParseInPlace(std::string_view bytes);
   std::string Serialize() const;
   // Empty unless the bytes given to Parse are in an encoding that they break (see above).
   const std::string& EncodingProblem() const;
@@ -65,8 +68,10 @@ class ProfileDocument {
   template <size_t N>
   std::array<std::optional<std::string_view>, N> FindKeys(std::string_view section,
                                                           const std::string_view (&keys)[N]) const {
+    std::array<std::string_view, N> trimmed;
+    for (size_t k = 0; k < N; ++k) trimmed[k] = TrimProfileBlanks(keys[k]);
     std::array<std::optional<std::string_view>, N> values;
-    FindKeys(section, keys, N, values.data());
+    FindTrimmedKeys(section, trimmed.data(), N, values.data());
     return values;
   }
 
@@ -92,8 +97,10 @@ class ProfileDocument {
   void DeleteKey(std::string_view section, std::string_view key);
 
  private:
-  void FindKeys(std::string_view section, const std::string_view* keys, size_t count,
-                std::optional<std::string_view>* values) const;
+  void FindTrimmedKeys(std::string_view section, const std::string_view* keys, size_t count,
+                       std::optional<std::string_view>* values) const;
+  // Finds the sections of the parsed bytes, for the parse functions.
+  void IndexSections();
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -89,12 +89,27 @@ void ProfileIndex::Grow() {
   }
 }
 
-void ProfileIndex::RemoveFirst(size_t hole) {
+bool ProfileIndex::AddAt(size_t slot_number, uint32_t section, uint32_t hash) {
+  if (section >= next_same_.size()) next_same_.resize(section + 1);
+  Slot& slot = slots_[slot_number];
+  if (slot.last == kNone) {
+    slot = Slot{hash, section};
+    next_same_[section] = section;
+    ++used_;
+    return true;
+  }
+  next_same_[section] = next_same_[slot.last];  // the first
+  next_same_[slot.last] = section;
+  slot.last = section;
+  return false;
+}
+
+uint32_t ProfileIndex::RemoveFirst(size_t hole) {
   const uint32_t last = slots_[hole].last;
   const uint32_t first = next_same_[last];
   if (first != last) {
     next_same_[last] = next_same_[first];
-    return;
+    return next_same_[last];
   }
   // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
   const size_t mask = slots_.size() - 1;
@@ -107,6 +122,7 @@ void ProfileIndex::RemoveFirst(size_t hole) {
   }
   slots_[hole] = Slot{};
   --used_;
+  return kNone;
 }
 
 }  // namespace quillmap

@@ -40,30 +40,32 @@ class ProfileIndex {
     }
     return i;
   }
+  // Starts fetching the slot where a probe for the hash begins, so that a caller with names to
+  // add can overlap the wait for memory with other work.
+  void Prefetch(uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
   // The first section of the slot's name; kNone for an empty slot.
   uint32_t First(size_t slot) const {
     return slots_[slot].last == kNone ? kNone : next_same_[slots_[slot].last];
   }
 
-  // Adds the section behind the others of its name. Sections are numbered from 0 in the order
-  // they are added; a number is used again only once its section has left the index.
+  // Adds the section behind the others of its name; true when it is the first of its name.
+  // Sections are numbered from 0 in the order they are added; a number is used again only once
+  // its section has left the index.
   template <typename NameOf>
-  void Add(uint32_t section, std::string_view trimmed_name, uint32_t hash, const NameOf& name_of) {
-    if ((used_ + 1) * 2 > slots_.size()) Grow();
-    if (section >= next_same_.size()) next_same_.resize(section + 1);
-    Slot& slot = slots_[Probe(hash, trimmed_name, name_of)];
-    if (slot.last == kNone) {
-      slot = Slot{hash, section};
-      next_same_[section] = section;
-      ++used_;
-    } else {
-      next_same_[section] = next_same_[slot.last];  // the first
-      next_same_[slot.last] = section;
-      slot.last = section;
-    }
+  bool Add(uint32_t section, std::string_view trimmed_name, uint32_t hash, const NameOf& name_of) {
+    MakeRoomForOne();
+    return AddAt(Probe(hash, trimmed_name, name_of), section, hash);
   }
-  // Takes the first section of the slot's name out; the next of that name takes its place.
-  void RemoveFirst(size_t slot);
+  // The same in two steps, for a caller that looks the name up first and adds it only when it
+  // is missing: one probe instead of two. The slot that Probe gives after MakeRoomForOne stays
+  // good for AddAt until the index changes.
+  void MakeRoomForOne() {
+    if ((used_ + 1) * 2 > slots_.size()) Grow();
+  }
+  bool AddAt(size_t slot, uint32_t section, uint32_t hash);
+  // Takes the first section of the slot's name out; the next of that name takes its place and is
+  // returned (kNone when there is none).
+  uint32_t RemoveFirst(size_t slot);
 
  private:
   struct Slot {

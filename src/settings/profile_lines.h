@@ -26,28 +26,44 @@ struct RawLine {
   Eol eol = Eol::kNone;
   size_t next = 0;
 };
+// Where the line from `pos` ends: the first CR or LF from there, or the end of the bytes. Eight
+// bytes at a time (the usual test for a zero byte, on the bytes' differences from CR and from
+// LF) rather than a memchr call per line: lines are short, and the parse and the lookups look
+// for the end of every line they pass.
+inline size_t FindLineEnd(std::string_view bytes, size_t pos) {
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte is the lowest");
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighBits = 0x8080808080808080ull;
+  for (; pos + 8 <= bytes.size(); pos += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + pos, 8);
+    const uint64_t lf = word ^ (kOnes * '\n');
+    const uint64_t cr = word ^ (kOnes * '\r');
+    // The lowest bit set marks the first zero byte of either; bits above it may be false.
+    const uint64_t ends = (((lf - kOnes) & ~lf) | ((cr - kOnes) & ~cr)) & kHighBits;
+    if (ends != 0) return pos + static_cast<size_t>(__builtin_ctzll(ends) / 8);
+  }
+  while (pos < bytes.size() && !IsLineEnd(bytes[pos])) ++pos;
+  return pos;
+}
+
 // Inline, as is SplitLine: the parse and the lookups call them for every line they pass.
 inline RawLine NextLine(std::string_view bytes, size_t pos) {
+  const size_t end = FindLineEnd(bytes, pos);
   RawLine line;
-  const void* feed = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
-  const size_t end = feed == nullptr ? bytes.size() : static_cast<const char*>(feed) - bytes.data();
-  // A CR before the line feed ends the line there, unless it is the CR of a CR LF.
-  const void* cr = std::memchr(bytes.data() + pos, '\r', end - pos);
-  if (cr != nullptr) {
-    const size_t at = static_cast<const char*>(cr) - bytes.data();
-    line.text = bytes.substr(pos, at - pos);
-    if (at + 1 != end || feed == nullptr) {
-      line.eol = Eol::kCr;
-      line.next = at + 1;
-    } else {
-      line.eol = Eol::kCrLf;
-      line.next = end + 1;
-    }
-    return line;
-  }
   line.text = bytes.substr(pos, end - pos);
-  line.eol = feed == nullptr ? Eol::kNone : Eol::kLf;
-  line.next = feed == nullptr ? bytes.size() : end + 1;
+  if (end == bytes.size()) {
+    line.next = end;
+  } else if (bytes[end] == '\n') {
+    line.eol = Eol::kLf;
+    line.next = end + 1;
+  } else if (end + 1 < bytes.size() && bytes[end + 1] == '\n') {
+    line.eol = Eol::kCrLf;
+    line.next = end + 2;
+  } else {
+    line.eol = Eol::kCr;  // a CR alone
+    line.next = end + 1;
+  }
   return line;
 }
 
@@ -77,12 +93,12 @@ inline LineParts SplitLine(std::string_view text) {
       return parts;
     }
   }
-  const void* found = std::memchr(text.data() + i, '=', text.size() - i);
-  if (found == nullptr) {
+  size_t equals = i;
+  while (equals < text.size() && text[equals] != '=') ++equals;
+  if (equals == text.size()) {
     parts.kind = LineKind::kOther;
     return parts;
   }
-  const size_t equals = static_cast<const char*>(found) - text.data();
   size_t name_end = equals;
   while (name_end > i && IsProfileBlank(text[name_end - 1])) --name_end;
   parts.kind = LineKind::kKey;
