@@ -4,8 +4,6 @@
 if(WIN32)
   set(QUILLMAP_WINDOWS_SKIPPED_TESTS
     AtomicFileTest.EveryFailingCallLeavesTheOldOrTheNewFile
-    AtomicFileTest.FullDiskLeavesTheOldFile
-    AtomicFileTest.ReplacesOnlyWritableRegularFilesFollowingLinks
     DecimalSpecifierTest.ReadsTheEnvironmentWithoutChangingTheProcessLocale
     IniFileReadOnlyTest.OnlyTheModesWriteBitsCount
     ProfileFileTest.LockIsOneForEverySpellingOfThePathAndNamesItsHolder

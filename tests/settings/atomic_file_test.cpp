@@ -90,46 +90,13 @@ TEST_F(AtomicFileTest, EveryFailingCallLeavesTheOldOrTheNewFile) {
   FailEveryCall("owner", [](FaultyFileSystem&) {});
 }
 
-// A rewrite in place killed at any call: the next command finishes it only when the file is
-// what the rewrite left, and leaves a file that another program changed since as it is.
-TEST_F(AtomicFileTest, InPlaceRewriteCutShortIsFinishedOnlyWhenTheFileIsWhatItLeft) {
-  const std::string longer = "[A]\r\nk=old\r\n; a tail that the new content lacks\r\n";
-  const std::string shorter = "[A]\r\nk=new\r\n";
-  const std::string theirs = "[A]\r\nk=theirs\r\n";
-  int cut_half_way = 0;
-  for (int n = 1, calls = 1; calls >= n; ++n) {
-    for (const bool changed_since : {false, true}) {
-      Reset(longer);
-      FaultyFileSystem fs;
-      fs.RefuseNewFilesIn(dir_.Data());
-      fs.CrashAt(n);
-      AtomicWriteFile(path_, shorter, nullptr, fs);
-      calls = fs.calls() + 1;  // at least n + 1 while the crash cut the write short
-      const std::string left = ReadBytes(path_);
-      const bool half = left != longer && left != shorter;
-      cut_half_way += half;
-      if (changed_since) WriteBytes(path_, theirs);
-      const bool recorded = HasInterruptedWriteRecord(path_);
-      const InterruptedWrite::Outcome met = RecoverInterruptedWrite(path_).outcome;
-      const std::string what = "crash at call " + std::to_string(n);
-      using Outcome = InterruptedWrite::Outcome;
-      if (changed_since) {
-        EXPECT_EQ(ReadBytes(path_), theirs) << what;
-        EXPECT_EQ(met, recorded ? Outcome::kLeftAlone : Outcome::kNone) << what;
-      } else {
-        EXPECT_EQ(ReadBytes(path_), half ? shorter : left) << what;
-        EXPECT_EQ(met, half ? Outcome::kFinished : Outcome::kNone) << what;
-      }
-      EXPECT_FALSE(HasInterruptedWriteRecord(path_)) << what;
-    }
-  }
-  EXPECT_GT(cut_half_way, 0);
-}
-
 TEST_F(AtomicFileTest, RefusesAReadOnlyFileAndFollowsLinks) {
   ::chmod(path_.c_str(), 0444);
   EXPECT_EQ(AtomicWriteFile(path_, new_), WriteResult::kFailed);
   EXPECT_EQ(ReadBytes(path_), old_);
+#ifdef _WIN32
+  GTEST_SKIP() << "no symbolic links as Linux makes them";
+#endif
   ::mkdir((dir_ / "folder").c_str(), 0755);
   WriteBytes(dir_ / "folder/regions.ini", old_);
   ASSERT_EQ(::symlink("../folder/regions.ini", (dir_ / "folder/hop").c_str()), 0);
