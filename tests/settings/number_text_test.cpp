@@ -52,12 +52,13 @@ TEST(DecimalSpecifierTest, ReadsTheEnvironmentWithoutChangingTheProcessLocale) {
   setenv("LC_ALL", "xx_NOWHERE.UTF-8", 1);
   EXPECT_EQ(GetDecimalSpecifier(), ".");
   setenv("LC_ALL", "de_DE.UTF-8", 1);
-  if (locale_t german = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0))) {
-    freelocale(german);
-    EXPECT_EQ(GetDecimalSpecifier(), ",");
-  }
+  locale_t german = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
+  if (german) EXPECT_EQ(GetDecimalSpecifier(), ",");
   EXPECT_EQ(setlocale(LC_NUMERIC, nullptr), before);
   saved != nullptr ? setenv("LC_ALL", old.c_str(), 1) : unsetenv("LC_ALL");
+  if (!german)
+    GTEST_SKIP() << "no de_DE.UTF-8 locale to read a comma from (scripts/test makes one)";
+  freelocale(german);
 }
 
 }  // namespace
